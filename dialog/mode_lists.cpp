@@ -25,8 +25,8 @@ static void add_mode(HWND dialog, int list, const char* label, int index,
 void fill_mode_lists(HWND dialog) {
     send_list(dialog, IDC_GAME_RES, CB_RESETCONTENT, 0, 0);
     send_list(dialog, IDC_VIDEO_RES, CB_RESETCONTENT, 0, 0);
-    LRESULT item = send_list(dialog, IDC_VIDEO_RES, CB_ADDSTRING, 0,
-                             reinterpret_cast<LPARAM>("Auto"));
+    LRESULT item =
+        send_list(dialog, IDC_VIDEO_RES, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Auto"));
     if (item != CB_ERR)
         send_list(dialog, IDC_VIDEO_RES, CB_SETITEMDATA, item, AUTO_ITEM_DATA);
 
@@ -36,7 +36,7 @@ void fill_mode_lists(HWND dialog) {
         const display_mode& mode = app_state.mode_table[i];
         char label[256];
         format_text(label, sizeof label, "%ix%ix%s", mode.width, mode.height,
-                 colour_label(mode.hicolor));
+                    colour_label(mode.hicolor));
         if (mode.width <= GAME_MAX_WIDTH && mode.height <= GAME_MAX_HEIGHT)
             add_mode(dialog, IDC_GAME_RES, label, i, app_state.game_mode, &game_found);
         if (mode.hicolor == 0 && mode.width <= VIDEO_MAX_WIDTH && mode.height <= VIDEO_MAX_HEIGHT)

@@ -56,9 +56,9 @@ HRESULT WINAPI enum_mode_callback(LPDDSURFACEDESC description, LPVOID) {
     else
         return DDENUMRET_OK;
 
-    app_state.mode_table[app_state.mode_count++] = display_mode{
-        static_cast<int32_t>(description->dwWidth), static_cast<int32_t>(description->dwHeight),
-        hicolor};
+    app_state.mode_table[app_state.mode_count++] =
+        display_mode{static_cast<int32_t>(description->dwWidth),
+                     static_cast<int32_t>(description->dwHeight), hicolor};
     return DDENUMRET_OK;
 }
 

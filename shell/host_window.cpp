@@ -20,10 +20,9 @@ int init_host_window(HINSTANCE instance) {
     window_class.lpszClassName = HOST_CLASS_NAME;
     RegisterClassA(&window_class);
 
-    app_state.host_window =
-        CreateWindowExA(WS_EX_TRANSPARENT, HOST_CLASS_NAME, HOST_WINDOW_TITLE,
-                        WS_POPUP | WS_VISIBLE | WS_SYSMENU, 0, 0, 0, 0, nullptr, nullptr,
-                        instance, nullptr);
+    app_state.host_window = CreateWindowExA(WS_EX_TRANSPARENT, HOST_CLASS_NAME, HOST_WINDOW_TITLE,
+                                            WS_POPUP | WS_VISIBLE | WS_SYSMENU, 0, 0, 0, 0, nullptr,
+                                            nullptr, instance, nullptr);
     return app_state.host_window != nullptr;
 }
 

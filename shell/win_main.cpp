@@ -19,8 +19,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     load_cfg_file();
     find_display_modes();
-    INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_OPTIONS),
-                                     app_state.host_window, options_dialog_proc, 0);
+    INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_OPTIONS), app_state.host_window,
+                                     options_dialog_proc, 0);
     if (result == 0)
         save_cfg_file();
     return 0;

@@ -114,9 +114,9 @@ struct cut_case {
 };
 
 const cut_case CUT_CASES[] = {
-    {"abc\n", "abc"},     {"abc", "abc"},         {"a\rb\n", "a"},
-    {"\n", ""},           {"\r", ""},             {"R640x480x256 1\rmore\n", "R640x480x256 1"},
-    {"a\r\r\n", "a"},     {"", ""},
+    {"abc\n", "abc"}, {"abc", "abc"}, {"a\rb\n", "a"},
+    {"\n", ""},       {"\r", ""},     {"R640x480x256 1\rmore\n", "R640x480x256 1"},
+    {"a\r\r\n", "a"}, {"", ""},
 };
 
 TEST(cut_line_end, ends_the_line_at_its_first_cr_or_lf) {
@@ -163,7 +163,9 @@ const std::vector<read_case>& read_cases() {
         {"508 bytes", repeat('x', 508) + "\n", {repeat('x', 254), repeat('x', 254)}},
         {"254 bytes then a lone cr", repeat('x', 254) + "\ry\n", {repeat('x', 254), "\ry\n"}},
         {"254 bytes at the end", repeat('x', 254), {repeat('x', 254)}},
-        {"crlf split over the read-ahead", repeat('x', 511) + "\r\ny", {repeat('x', 254), repeat('x', 254), "xxx\n", "y"}},
+        {"crlf split over the read-ahead",
+         repeat('x', 511) + "\r\ny",
+         {repeat('x', 254), repeat('x', 254), "xxx\n", "y"}},
     };
     return cases;
 }

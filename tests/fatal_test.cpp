@@ -56,8 +56,8 @@ struct fatal_case {
 
 const fatal_case FATAL_CASES[] = {
     {[] { fatal_error("load_cfg_file", "Too many lines!"); }, "load_cfg_file", "Too many lines!"},
-    {[] { fatal_error("save_cfg_file", "Unable to write to file 'TARRO.CFG'!"); },
-     "save_cfg_file", "Unable to write to file 'TARRO.CFG'!"},
+    {[] { fatal_error("save_cfg_file", "Unable to write to file 'TARRO.CFG'!"); }, "save_cfg_file",
+     "Unable to write to file 'TARRO.CFG'!"},
     {[] { directdraw_failed("SetCooperativeLevel", static_cast<HRESULT>(0x80070057)); },
      "DirectDraw Error", "SetCooperativeLevel Failed (80070057)"},
     {[] { directdraw_failed("DirectDrawCreate", static_cast<HRESULT>(0x88760091)); },
