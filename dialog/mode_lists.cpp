@@ -12,8 +12,9 @@ static LRESULT send_list(HWND dialog, int list, UINT message, WPARAM wparam, LPA
 // Appends label to the list, selecting it when mode equals the stored one.
 static void add_mode(HWND dialog, int list, const char* label, int index,
                      const display_mode& stored, bool* found) {
+    // CB_ERR, or CB_ERRSPACE when the list is out of memory: left out.
     LRESULT item = send_list(dialog, list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(label));
-    if (item == CB_ERR)
+    if (item < 0)
         return;
     if (modes_equal(app_state.mode_table[index], stored)) {
         send_list(dialog, list, CB_SETCURSEL, item, 0);
@@ -27,7 +28,7 @@ void fill_mode_lists(HWND dialog) {
     send_list(dialog, IDC_VIDEO_RES, CB_RESETCONTENT, 0, 0);
     LRESULT item =
         send_list(dialog, IDC_VIDEO_RES, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Auto"));
-    if (item != CB_ERR)
+    if (item >= 0)
         send_list(dialog, IDC_VIDEO_RES, CB_SETITEMDATA, item, AUTO_ITEM_DATA);
 
     bool game_found = false;
