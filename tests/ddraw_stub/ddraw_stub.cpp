@@ -5,7 +5,9 @@
 //   TAROPTS_TEST_MODES  the modes reported, in order: "W,H,FLAGS,BITS;..."
 //                       (unset: a typical list; set but empty: no modes)
 //   TAROPTS_TEST_FAIL   "OPERATION=HRESULT" (hex): that call returns HRESULT
-//   TAROPTS_TEST_LOG    a file that gets one line per call
+//   TAROPTS_TEST_LOG    a file that gets one line per call; beside it, the
+//                       same name with ".cursor" gets the cursor as each call
+//                       and each activated dialog or message box finds it
 #define CINTERFACE
 #include <windows.h>
 
@@ -43,6 +45,11 @@ const char TYPICAL_MODES[] = "320,200,0x20,8;320,200,0x40,16;320,200,0x40,32;"
 const char* const FAILING_OPERATIONS[] = {"DirectDrawCreate", "SetCooperativeLevel",
                                           "EnumDisplayModes"};
 
+// The thread's cursor and show count when the process started.
+HCURSOR initial_cursor;
+int initial_show_count;
+HHOOK activation_hook;
+
 IDirectDraw stub_object;
 LONG reference_count;
 stub_mode modes[MAX_STUB_MODES];
@@ -72,6 +79,53 @@ void log_line(const char* format, ...) {
     DWORD written;
     WriteFile(file, line, used, &written, nullptr);
     CloseHandle(file);
+}
+
+int show_count() {
+    int count = ShowCursor(FALSE) + 1;
+    ShowCursor(TRUE);
+    return count;
+}
+
+// "cursor=wait shown=+1": the cursor against the wait cursor and the one the
+// process started with, the show count against the starting one.
+void log_cursor(const char* event) {
+    char path[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("TAROPTS_TEST_LOG", path, sizeof path - 8);
+    if (length == 0 || length >= sizeof path - 8)
+        return;
+    strcat(path, ".cursor");
+    HCURSOR cursor = GetCursor();
+    const char* which = cursor == LoadCursorA(nullptr, IDC_WAIT) ? "wait"
+                        : cursor == initial_cursor               ? "initial"
+                                                                 : "other";
+    char line[512];
+    int used = snprintf(line, sizeof line, "%.400s cursor=%s shown=%+d\n", event, which,
+                        show_count() - initial_show_count);
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written;
+    WriteFile(file, line, used, &written, nullptr);
+    CloseHandle(file);
+}
+
+// Sees every dialog and message box of the thread as it becomes active.
+LRESULT CALLBACK on_activation(int code, WPARAM wparam, LPARAM lparam) {
+    if (code == HCBT_ACTIVATE) {
+        HWND window = reinterpret_cast<HWND>(wparam);
+        char name[64] = "";
+        char title[256] = "";
+        GetClassNameA(window, name, sizeof name);
+        GetWindowTextA(window, title, sizeof title);
+        if (strcmp(name, "#32770") == 0) {
+            char event[400];
+            snprintf(event, sizeof event, "activate '%s'", title);
+            log_cursor(event);
+        }
+    }
+    return CallNextHookEx(activation_hook, code, wparam, lparam);
 }
 
 // Reads an environment variable into setting_text. Returns false when it is
@@ -190,6 +244,7 @@ ULONG WINAPI release(IDirectDraw*) {
 }
 
 HRESULT WINAPI set_cooperative_level(IDirectDraw*, HWND window, DWORD flags) {
+    log_cursor("SetCooperativeLevel");
     log_line("SetCooperativeLevel window=%lx flags=0x%lx",
              static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window)), flags);
     HRESULT result = injected_result("SetCooperativeLevel");
@@ -203,6 +258,7 @@ HRESULT WINAPI set_cooperative_level(IDirectDraw*, HWND window, DWORD flags) {
 
 HRESULT WINAPI enum_display_modes(IDirectDraw*, DWORD flags, LPDDSURFACEDESC surface_template,
                                   LPVOID context, LPDDENUMMODESCALLBACK callback) {
+    log_cursor("EnumDisplayModes");
     log_line("EnumDisplayModes flags=0x%lx template=%d context=%d", flags,
              surface_template != nullptr, context != nullptr);
     HRESULT result = injected_result("EnumDisplayModes");
@@ -279,7 +335,18 @@ IDirectDrawVtbl stub_methods = {
 
 } // namespace
 
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        initial_cursor = GetCursor();
+        initial_show_count = show_count();
+    }
+    return TRUE;
+}
+
 extern "C" HRESULT WINAPI DirectDrawCreate(GUID* guid, LPDIRECTDRAW* out, IUnknown* outer) {
+    log_cursor("DirectDrawCreate");
+    if (activation_hook == nullptr)
+        activation_hook = SetWindowsHookExA(WH_CBT, on_activation, nullptr, GetCurrentThreadId());
     log_line("DirectDrawCreate guid=%d outer=%d", guid != nullptr, outer != nullptr);
     HRESULT result = injected_result("DirectDrawCreate");
     if (result == DD_OK && out == nullptr)

@@ -811,6 +811,25 @@ void run_scenario(const scenario& s) {
     for (const std::string& line : log)
         EXPECT_TRUE(line.rfind("error:", 0) != 0 && line.find("unsupported") == std::string::npos)
             << line;
+    // The wait cursor is up while DirectDraw is asked, and the cursor is back
+    // as it was whenever a dialog or message box comes up.
+    std::vector<std::string> cursor_log = split_lines(read_file(run.path("ddraw.log.cursor")));
+    for (const std::string& line : cursor_log) {
+        std::string wanted =
+            line.rfind("activate ", 0) == 0 ? " cursor=initial shown=+0" : " cursor=wait shown=+1";
+        EXPECT_TRUE(line.size() > wanted.size() &&
+                    line.compare(line.size() - wanted.size(), wanted.size(), wanted) == 0)
+            << line;
+    }
+    if (!message.empty() && !log.empty()) {
+        std::string box = "activate '" + message.substr(0, message.find('|')) + "'";
+        EXPECT_TRUE(
+            std::any_of(cursor_log.begin(), cursor_log.end(),
+                        [&box](const std::string& line) { return line.rfind(box, 0) == 0; }))
+            << "the message box was not seen; cursor log:\n"
+            << read_file(run.path("ddraw.log.cursor"));
+    }
+
     if (!s.log.empty() && s.log.front() == NO_DIRECTDRAW)
         EXPECT_EQ(log_text, "") << "DirectDraw was called";
     else
