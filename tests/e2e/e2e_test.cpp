@@ -619,12 +619,13 @@ struct taropts_run {
     }
 };
 
-void start(taropts_run* run, const std::optional<std::string>& modes, const char* fail) {
+void start(taropts_run* run, const std::optional<std::string>& modes, const char* fail,
+           const std::string& work_folder = "") {
     ASSERT_TRUE(driver_override_in_force())
         << "WINEDLLOVERRIDES must hold ddraw=n,b, or the program loads Wine's own DirectDraw";
     ASSERT_TRUE(copy_program(run->folder)) << "copying the program into " << run->folder;
-    launch_options options = {run->folder, run->folder, modes ? modes->c_str() : nullptr, fail,
-                              run->path("ddraw.log")};
+    launch_options options = {run->folder, work_folder.empty() ? run->folder : work_folder,
+                              modes ? modes->c_str() : nullptr, fail, run->path("ddraw.log")};
     std::string error;
     ASSERT_TRUE(start_taropts(options, &run->process, &error)) << error;
 }
@@ -836,6 +837,133 @@ void run_scenario(const scenario& s) {
         EXPECT_TRUE(log_matches(log, s.log, host)) << "host window " << host << ", log:\n"
                                                    << log_text;
 }
+
+// Runs where tarro.cfg cannot be written, or not read. The kinds "full",
+// "readonly-folder" and "readonly-file" are mounts that tests/faults/in-folder.sh
+// makes (it names the folder in TAROPTS_FAULT_FOLDER and holds the input);
+// the others are made here: the file held open by this process without write
+// sharing or without any, or a folder in its place.
+struct fault_case {
+    const char* name;
+    const char* kind;
+    std::optional<std::string> input;
+    const char* button;
+    const char* game_selection; // shows whether the file was read
+    const char* message;
+    long exit_code;
+    std::optional<std::string> saved; // the file wanted; AS_BEFORE: untouched
+};
+
+const char UNWRITABLE[] = "save_cfg_file|Unable to write to file 'TARRO.CFG'!";
+const char DEFAULT_SAVE[] = "R320x200x256 0\r\nV000x000x256 1\r\n";
+
+// 4050 bytes of kept lines (none starts with R or V) that fit the 4 KiB
+// disk; written back with CR LF they do not.
+std::string lines_of_80(const char* line_end) {
+    std::string text;
+    for (int i = 0; i < 50; ++i)
+        text += std::string(80, static_cast<char>('a' + i % 16)) + line_end;
+    return text;
+}
+
+const std::vector<fault_case>& fault_cases() {
+    static const std::vector<fault_case> table = {
+        {"full disk", "full", lines_of_80("\n"), "OK", "320x200x256", UNWRITABLE, 1,
+         DEFAULT_SAVE + lines_of_80("\r\n")},
+        {"read-only folder", "readonly-folder", SOME_FILE, "OK", "640x480x256", UNWRITABLE, 1,
+         AS_BEFORE},
+        {"read-only folder without a file", "readonly-folder", NO_FILE, "OK", "320x200x256",
+         UNWRITABLE, 1, NO_FILE},
+        {"read-only file", "readonly-file", SOME_FILE, "OK", "640x480x256", UNWRITABLE, 1,
+         AS_BEFORE},
+        {"file held without write sharing", "held-read-only", SOME_FILE, "OK", "640x480x256",
+         UNWRITABLE, 1, AS_BEFORE},
+        {"file held without write sharing, Cancel", "held-read-only", SOME_FILE, "Cancel",
+         "640x480x256", "", 0, AS_BEFORE},
+        {"file that cannot be read", "held-exclusive", SOME_FILE, "OK", "320x200x256", UNWRITABLE,
+         1, AS_BEFORE},
+        {"folder named tarro.cfg", "folder", NO_FILE, "OK", "320x200x256", UNWRITABLE, 1, NO_FILE},
+        {"folder named tarro.cfg, Cancel", "folder", NO_FILE, "Cancel", "320x200x256", "", 0,
+         NO_FILE},
+    };
+    return table;
+}
+
+bool made_by_mount(const char* kind) {
+    return strcmp(kind, "full") == 0 || strcmp(kind, "readonly-folder") == 0 ||
+           strcmp(kind, "readonly-file") == 0;
+}
+
+class fault : public ::testing::TestWithParam<size_t> {};
+
+TEST_P(fault, save_refused_and_reported) {
+    const fault_case& c = fault_cases()[GetParam()];
+    taropts_run run;
+    std::string work = run.folder + "\\work";
+    HANDLE held = INVALID_HANDLE_VALUE;
+    if (made_by_mount(c.kind)) {
+        const char* kind = getenv("TAROPTS_FAULT_KIND");
+        const char* folder = getenv("TAROPTS_FAULT_FOLDER");
+        if (kind == nullptr || folder == nullptr || strcmp(kind, c.kind) != 0)
+            GTEST_SKIP() << "run through tests/faults/in-folder.sh " << c.kind;
+        work = windows_path(folder);
+    } else {
+        ASSERT_TRUE(CreateDirectoryA(work.c_str(), nullptr));
+        if (c.input)
+            write_file(work + "\\tarro.cfg", *c.input);
+        if (strcmp(c.kind, "folder") == 0)
+            ASSERT_TRUE(CreateDirectoryA((work + "\\tarro.cfg").c_str(), nullptr));
+        else
+            held = CreateFileA((work + "\\tarro.cfg").c_str(), GENERIC_READ,
+                               strcmp(c.kind, "held-read-only") == 0 ? FILE_SHARE_READ : 0, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+    }
+    std::string cfg = work + "\\tarro.cfg";
+    DWORD attributes = GetFileAttributesA(cfg.c_str());
+    bool had_file =
+        attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    std::string before = c.input ? *c.input : "";
+    if (held == INVALID_HANDLE_VALUE && had_file) {
+        ASSERT_EQ(read_file(cfg), before) << "the folder does not hold the input";
+    }
+
+    ASSERT_NO_FATAL_FAILURE(start(&run, TYPICAL, NO_FAILURE, work));
+    HWND window;
+    ASSERT_EQ(wait_for_window(run.process, START_TIMEOUT_MS, &window), seen::dialog);
+    EXPECT_EQ(list_of(window, GAME_LIST), selecting(TYPICAL_GAME, c.game_selection));
+    ASSERT_NO_FATAL_FAILURE(do_step({"command", c.button}, run.process.dwProcessId, window));
+    seen end = wait_for_end(run.process, &window);
+    ASSERT_NE(end, seen::timed_out);
+    EXPECT_EQ(end == seen::message_box ? take_message_box(window) : "", c.message);
+    EXPECT_EQ(wait_for_exit(run.process, EXIT_TIMEOUT_MS), c.exit_code);
+
+    if (held != INVALID_HANDLE_VALUE)
+        CloseHandle(held);
+    if (strcmp(c.kind, "folder") == 0) {
+        EXPECT_TRUE(GetFileAttributesA(cfg.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+    } else if (!c.saved && !c.input) {
+        EXPECT_FALSE(file_exists(cfg)) << read_file(cfg);
+    } else if (!c.saved) {
+        EXPECT_EQ(read_file(cfg), before);
+    } else {
+        // The disk filled up during the save: what reached it is the start
+        // of the new file, and the run said it failed.
+        std::string left = read_file(cfg);
+        EXPECT_LT(left.size(), c.saved->size());
+        EXPECT_EQ(left, c.saved->substr(0, left.size()));
+    }
+}
+
+std::string fault_name(const ::testing::TestParamInfo<size_t>& info) {
+    std::string name = fault_cases()[info.param].name;
+    for (char& c : name)
+        if (!isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(taropts, fault, ::testing::Range<size_t>(0, fault_cases().size()),
+                         fault_name);
 
 class e2e : public ::testing::TestWithParam<size_t> {};
 
