@@ -57,13 +57,26 @@ char setting_text[MAX_SETTING];
 
 void log_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// Appends to the log named by TAROPTS_TEST_LOG plus suffix, if it is set.
 // Each line goes straight to the file, so the log is complete even when the
 // process is killed or ends in a fatal error right after the call.
-void log_line(const char* format, ...) {
+void append_to_log(const char* suffix, const char* text, int length) {
     char path[MAX_PATH];
-    DWORD length = GetEnvironmentVariableA("TAROPTS_TEST_LOG", path, sizeof path);
-    if (length == 0 || length >= sizeof path)
+    DWORD room = sizeof path - strlen(suffix);
+    DWORD path_length = GetEnvironmentVariableA("TAROPTS_TEST_LOG", path, room);
+    if (path_length == 0 || path_length >= room)
         return;
+    strcat(path, suffix);
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written;
+    WriteFile(file, text, length, &written, nullptr);
+    CloseHandle(file);
+}
+
+void log_line(const char* format, ...) {
     char line[512];
     va_list arguments;
     va_start(arguments, format);
@@ -72,13 +85,7 @@ void log_line(const char* format, ...) {
     if (used < 0 || used > static_cast<int>(sizeof line) - 2)
         used = sizeof line - 2;
     line[used++] = '\n';
-    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
-    DWORD written;
-    WriteFile(file, line, used, &written, nullptr);
-    CloseHandle(file);
+    append_to_log("", line, used);
 }
 
 int show_count() {
@@ -90,11 +97,6 @@ int show_count() {
 // "cursor=wait shown=+1": the cursor against the wait cursor and the one the
 // process started with, the show count against the starting one.
 void log_cursor(const char* event) {
-    char path[MAX_PATH];
-    DWORD length = GetEnvironmentVariableA("TAROPTS_TEST_LOG", path, sizeof path - 8);
-    if (length == 0 || length >= sizeof path - 8)
-        return;
-    strcat(path, ".cursor");
     HCURSOR cursor = GetCursor();
     const char* which = cursor == LoadCursorA(nullptr, IDC_WAIT) ? "wait"
                         : cursor == initial_cursor               ? "initial"
@@ -102,13 +104,7 @@ void log_cursor(const char* event) {
     char line[512];
     int used = snprintf(line, sizeof line, "%.400s cursor=%s shown=%+d\n", event, which,
                         show_count() - initial_show_count);
-    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
-    DWORD written;
-    WriteFile(file, line, used, &written, nullptr);
-    CloseHandle(file);
+    append_to_log(".cursor", line, used);
 }
 
 // Sees every dialog and message box of the thread as it becomes active.
