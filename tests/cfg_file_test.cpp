@@ -16,6 +16,7 @@
 #include "settings/cfg_text.h"
 #include "support/fake_fatal.h"
 #include "support/scratch.h"
+#include "support/scratch_test.h"
 
 namespace {
 
@@ -28,17 +29,8 @@ std::string lines(int count, const std::string& prefix) {
     return text;
 }
 
-class cfg_file : public testing::Test {
+class cfg_file : public scratch_test {
   protected:
-    void SetUp() override {
-        enter_scratch_folder();
-        reset_app_state();
-        last_fatal = fatal_record{};
-    }
-    void TearDown() override {
-        reset_app_state();
-    }
-
     // Loads the given bytes (or no file), then saves; returns what was saved.
     std::string round_trip(const std::string& input) {
         if (input != NO_FILE)

@@ -30,31 +30,17 @@
 #include "settings/cfg_file.h"
 #include "support/fake_fatal.h"
 #include "support/scratch.h"
+#include "support/scratch_test.h"
 
 namespace {
 
 const char OLD_FILE[] = "R640x480x65536 1\r\nV320x200x256 0\r\n; kept\r\n\r\n[section]\r\n";
 const char WRITE_FAILED[] = "Unable to write to file 'TARRO.CFG'!";
 
-struct settings {
-    display_mode game;
-    display_mode video;
-    int32_t page_flipping;
-    int32_t scale_videos;
-    std::vector<std::string> extra_lines;
-};
-
 bool operator==(const settings& a, const settings& b) {
     return modes_equal(a.game, b.game) && modes_equal(a.video, b.video) &&
            a.page_flipping == b.page_flipping && a.scale_videos == b.scale_videos &&
            a.extra_lines == b.extra_lines;
-}
-
-settings current_settings() {
-    return settings{app_state.game_mode, app_state.video_mode, app_state.page_flipping,
-                    app_state.scale_videos,
-                    std::vector<std::string>(app_state.extra_lines,
-                                             app_state.extra_lines + app_state.extra_line_count)};
 }
 
 const settings DEFAULTS = {{0, 0, 0}, {0, 0, 0}, 0, 1, {}};
@@ -212,17 +198,7 @@ const local_fault LOCAL_FAULTS[] = {
 #endif
 };
 
-class local_folder : public testing::TestWithParam<local_fault> {
-  protected:
-    void SetUp() override {
-        enter_scratch_folder();
-        reset_app_state();
-        last_fatal = fatal_record{};
-    }
-    void TearDown() override {
-        reset_app_state();
-    }
-};
+class local_folder : public scratch_test, public testing::WithParamInterface<local_fault> {};
 
 TEST_P(local_folder, load_and_save) {
     const local_fault& fault = GetParam();

@@ -121,25 +121,6 @@ bool library_scan_agrees(const std::string& text) {
     return true;
 }
 
-struct settings {
-    display_mode game;
-    display_mode video;
-    int32_t page_flipping;
-    int32_t scale_videos;
-    std::vector<std::string> extra_lines;
-};
-
-settings current_settings() {
-    settings now{app_state.game_mode,
-                 app_state.video_mode,
-                 app_state.page_flipping,
-                 app_state.scale_videos,
-                 {}};
-    for (int i = 0; i < app_state.extra_line_count; ++i)
-        now.extra_lines.push_back(app_state.extra_lines[i]);
-    return now;
-}
-
 void scan_mode_line(const std::string& text, display_mode* mode, int32_t* flag) {
     int width = mode->width;
     int height = mode->height;

@@ -62,6 +62,13 @@ void write_file(const std::string& path, const std::string& bytes) {
     fclose(file);
 }
 
+settings current_settings() {
+    return settings{app_state.game_mode, app_state.video_mode, app_state.page_flipping,
+                    app_state.scale_videos,
+                    std::vector<std::string>(app_state.extra_lines,
+                                             app_state.extra_lines + app_state.extra_line_count)};
+}
+
 void reset_app_state() {
     for (int i = 0; i < app_state.extra_line_count; ++i)
         free(app_state.extra_lines[i]);
