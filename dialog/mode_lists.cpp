@@ -1,9 +1,25 @@
+// The game and video resolution lists, built from the mode table and read back.
 #include "dialog/mode_lists.h"
 
 #include "res/resource.h"
 #include "settings/app_state.h"
 #include "shell/fatal.h"
 #include "shell/text_format.h"
+
+// The video list's limits; the game list's are the game's own.
+static const int32_t VIDEO_MAX_WIDTH = 640;
+static const int32_t VIDEO_MAX_HEIGHT = 480;
+
+// Item data of the video list's "Auto" entry.
+static const LRESULT AUTO_ITEM_DATA = -1;
+
+static bool modes_equal(const display_mode& a, const display_mode& b) {
+    return a.width == b.width && a.height == b.height && a.hicolor == b.hicolor;
+}
+
+static const char* colour_label(int32_t hicolor) {
+    return hicolor != 0 ? "65536" : "256";
+}
 
 static LRESULT send_list(HWND dialog, int list, UINT message, WPARAM wparam, LPARAM lparam) {
     return SendDlgItemMessageA(dialog, list, message, wparam, lparam);

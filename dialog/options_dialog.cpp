@@ -1,3 +1,4 @@
+// The options dialog: check boxes, lists and the OK, Cancel and Defaults buttons.
 #include "dialog/options_dialog.h"
 
 #include "dialog/mode_lists.h"
@@ -27,7 +28,7 @@ INT_PTR CALLBACK options_dialog_proc(HWND dialog, UINT message, WPARAM wparam, L
         return TRUE;
     case IDC_DEFAULTS:
         apply_default_settings();
-        CheckDlgButton(dialog, IDC_SCALE_VIDEOS, BST_CHECKED);
+        CheckDlgButton(dialog, IDC_SCALE_VIDEOS, app_state.scale_videos);
         CheckDlgButton(dialog, IDC_PAGE_FLIP, app_state.page_flipping);
         fill_mode_lists(dialog);
         return FALSE;

@@ -1,4 +1,7 @@
+// The display mode catalogue: the modes DirectDraw offers, filtered and sorted.
 #include "modes/display_modes.h"
+
+#include <ddraw.h>
 
 #include "settings/app_state.h"
 #include "shell/fatal.h"
@@ -6,6 +9,53 @@
 static void restore_cursor(HCURSOR kept) {
     ShowCursor(FALSE);
     SetCursor(kept);
+}
+
+static HRESULT WINAPI enum_mode_callback(LPDDSURFACEDESC description, LPVOID) {
+    // Checked before the mode is looked at: the table keeps the first
+    // MAX_MODES accepted modes in the driver's order.
+    if (app_state.mode_count == MAX_MODES)
+        return DDENUMRET_CANCEL;
+
+    const DDPIXELFORMAT& format = description->ddpfPixelFormat;
+    int32_t hicolor;
+    if (format.dwFlags & DDPF_PALETTEINDEXED8)
+        hicolor = 0;
+    else if ((format.dwFlags & DDPF_RGB) && format.dwRGBBitCount == 16)
+        hicolor = 1;
+    else
+        return DDENUMRET_OK;
+
+    app_state.mode_table[app_state.mode_count++] =
+        display_mode{static_cast<int32_t>(description->dwWidth),
+                     static_cast<int32_t>(description->dwHeight), hicolor};
+    return DDENUMRET_OK;
+}
+
+static bool mode_is_greater(int i, int j) {
+    const display_mode& a = app_state.mode_table[i];
+    const display_mode& b = app_state.mode_table[j];
+    if (a.width != b.width)
+        return a.width > b.width;
+    if (a.height != b.height)
+        return a.height > b.height;
+    return a.hicolor > b.hicolor;
+}
+
+static void sort_modes() {
+    // Bubble sort: stable, and the table holds at most 50 entries.
+    bool swapped = app_state.mode_count >= 2;
+    while (swapped) {
+        swapped = false;
+        for (int i = 0; i + 1 < app_state.mode_count; ++i) {
+            if (mode_is_greater(i, i + 1)) {
+                display_mode held = app_state.mode_table[i];
+                app_state.mode_table[i] = app_state.mode_table[i + 1];
+                app_state.mode_table[i + 1] = held;
+                swapped = true;
+            }
+        }
+    }
 }
 
 void find_display_modes() {
@@ -39,51 +89,4 @@ void find_display_modes() {
     if (app_state.mode_count == 0)
         fatal_error("DirectDraw Error", "No display modes detected!");
     sort_modes();
-}
-
-HRESULT WINAPI enum_mode_callback(LPDDSURFACEDESC description, LPVOID) {
-    // Checked before the mode is looked at: the table keeps the first
-    // MAX_MODES accepted modes in the driver's order.
-    if (app_state.mode_count == MAX_MODES)
-        return DDENUMRET_CANCEL;
-
-    const DDPIXELFORMAT& format = description->ddpfPixelFormat;
-    int32_t hicolor;
-    if (format.dwFlags & DDPF_PALETTEINDEXED8)
-        hicolor = 0;
-    else if ((format.dwFlags & DDPF_RGB) && format.dwRGBBitCount == 16)
-        hicolor = 1;
-    else
-        return DDENUMRET_OK;
-
-    app_state.mode_table[app_state.mode_count++] =
-        display_mode{static_cast<int32_t>(description->dwWidth),
-                     static_cast<int32_t>(description->dwHeight), hicolor};
-    return DDENUMRET_OK;
-}
-
-bool mode_is_greater(int i, int j) {
-    const display_mode& a = app_state.mode_table[i];
-    const display_mode& b = app_state.mode_table[j];
-    if (a.width != b.width)
-        return a.width > b.width;
-    if (a.height != b.height)
-        return a.height > b.height;
-    return a.hicolor > b.hicolor;
-}
-
-void sort_modes() {
-    // Bubble sort: stable, and the table holds at most 50 entries.
-    bool swapped = app_state.mode_count >= 2;
-    while (swapped) {
-        swapped = false;
-        for (int i = 0; i + 1 < app_state.mode_count; ++i) {
-            if (mode_is_greater(i, i + 1)) {
-                display_mode held = app_state.mode_table[i];
-                app_state.mode_table[i] = app_state.mode_table[i + 1];
-                app_state.mode_table[i + 1] = held;
-                swapped = true;
-            }
-        }
-    }
 }

@@ -8,6 +8,13 @@
 constexpr int MAX_MODES = 50;
 constexpr int MAX_EXTRA_LINES = 50;
 
+// The largest mode the game runs in; no list can show a larger one.
+constexpr int32_t GAME_MAX_WIDTH = 800;
+constexpr int32_t GAME_MAX_HEIGHT = 600;
+
+constexpr int32_t DEFAULT_PAGE_FLIPPING = 0;
+constexpr int32_t DEFAULT_SCALE_VIDEOS = 1;
+
 struct display_mode {
     int32_t width;
     int32_t height;
@@ -25,8 +32,8 @@ struct app_state_record {
 
     display_mode game_mode;
     display_mode video_mode;
-    int32_t page_flipping;
-    int32_t scale_videos;
+    int32_t page_flipping = DEFAULT_PAGE_FLIPPING;
+    int32_t scale_videos = DEFAULT_SCALE_VIDEOS;
 
     char* extra_lines[MAX_EXTRA_LINES];
     int32_t extra_line_count;
@@ -34,11 +41,8 @@ struct app_state_record {
 
 extern app_state_record app_state;
 
-bool modes_equal(const display_mode& a, const display_mode& b);
-
+// The colour count that the file names a depth by: 256 or 65536.
 int32_t colour_count(int32_t hicolor);
-int32_t hicolor_from_colour_count(int32_t count);
-const char* colour_label(int32_t hicolor);
 
 // What the dialog's Defaults button sets.
 void apply_default_settings();

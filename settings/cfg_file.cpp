@@ -1,3 +1,5 @@
+// Loads tarro.cfg into the settings and saves them back, keeping the lines
+// that the program does not own.
 #include "settings/cfg_file.h"
 
 #include <stdio.h>
@@ -10,9 +12,18 @@
 
 static const char CFG_FILE_NAME[] = "tarro.cfg";
 
+// The longest file the saver writes: two owned lines and 50 kept lines of 254
+// bytes, each with CR LF.
+static const int CFG_CONTENT_MAX = 2 * 48 + MAX_EXTRA_LINES * (254 + 2);
+
 // A fatal error leaves the file open for the end of the process to close;
 // keeping it here keeps it reachable until then.
 static FILE* open_cfg_file;
+
+// Exactly 256 colours is the 8-bit mode; any other count means 16-bit.
+static int32_t hicolor_from_colour_count(int32_t count) {
+    return count != 256 ? 1 : 0;
+}
 
 static void read_mode_line(const char* text, display_mode* mode, int32_t* flag) {
     // Fields the scan does not reach keep the mode's current values.
@@ -60,25 +71,26 @@ void load_cfg_file() {
     open_cfg_file = nullptr;
 }
 
+[[noreturn]] static void unable_to_write() {
+    fatal_error("save_cfg_file", "Unable to write to file 'TARRO.CFG'!");
+}
+
 void save_cfg_file() {
     // The whole file is formed first, so the old one is truncated only when
     // the new bytes are ready to go.
     static char content[CFG_CONTENT_MAX];
     int length = cfg_format_content(content, sizeof content);
-    if (length >= 0)
-        open_cfg_file = fopen(CFG_FILE_NAME, "wb");
-    if (length < 0 || open_cfg_file == nullptr)
-        fatal_error("save_cfg_file", "Unable to write to file 'TARRO.CFG'!");
+    if (length < 0 || (open_cfg_file = fopen(CFG_FILE_NAME, "wb")) == nullptr)
+        unable_to_write();
 
     // fclose can report success although its own final flush failed, so the
     // flush is checked on its own.
     bool written = fwrite(content, 1, length, open_cfg_file) == static_cast<size_t>(length);
     written = fflush(open_cfg_file) == 0 && written;
     if (!written)
-        fatal_error("save_cfg_file", "Unable to write to file 'TARRO.CFG'!");
-    if (fclose(open_cfg_file) != 0) {
-        open_cfg_file = nullptr;
-        fatal_error("save_cfg_file", "Unable to write to file 'TARRO.CFG'!");
-    }
+        unable_to_write();
+    FILE* file = open_cfg_file;
     open_cfg_file = nullptr;
+    if (fclose(file) != 0)
+        unable_to_write();
 }

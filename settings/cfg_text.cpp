@@ -1,3 +1,5 @@
+// The text rules of tarro.cfg: line ends, line kinds, number scanning and
+// the bytes the saver writes.
 #include "settings/cfg_text.h"
 
 #include <stdio.h>
@@ -32,7 +34,7 @@ static int raw_byte(cfg_reader* reader, bool consume) {
     return c;
 }
 
-int cfg_read_char(cfg_reader* reader) {
+static int cfg_read_char(cfg_reader* reader) {
     if (reader->held != EOF) {
         int c = reader->held;
         reader->held = EOF;

@@ -10,10 +10,6 @@
 constexpr int CFG_LINE_BUFFER = 256;
 constexpr int CFG_LINE_READ_COUNT = 255;
 
-// The longest file the saver writes: two owned lines and 50 kept lines of 254
-// bytes, each with CR LF.
-constexpr int CFG_CONTENT_MAX = 2 * 48 + 50 * (254 + 2);
-
 enum cfg_line_kind_t { CFG_EXTRA_LINE, CFG_GAME_LINE, CFG_VIDEO_LINE };
 
 // Reads a file opened in binary mode as text: CR LF becomes LF, a lone CR
@@ -28,7 +24,6 @@ struct cfg_reader {
 };
 
 void cfg_reader_open(cfg_reader* reader, FILE* file);
-int cfg_read_char(cfg_reader* reader);
 
 // As fgets: at most count - 1 bytes, up to and including the next LF. Returns
 // how many bytes it stored, 0 when the file is exhausted. NUL bytes are copied as read.

@@ -1,3 +1,4 @@
+// The one way the program fails: a message box, then the end of the run.
 #include "shell/fatal.h"
 
 #include <setjmp.h>

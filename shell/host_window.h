@@ -5,5 +5,3 @@
 // Takes the single-instance mutex and creates the invisible window that owns
 // the dialog. Returns 0 when the program must stop quietly.
 int init_host_window(HINSTANCE instance);
-
-LRESULT CALLBACK host_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);

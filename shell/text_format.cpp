@@ -1,3 +1,4 @@
+// Bounded printf-style formatting, the same on every C library.
 #include "shell/text_format.h"
 
 #include <stdarg.h>

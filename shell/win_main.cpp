@@ -1,3 +1,4 @@
+// The entry: the run from start to end, once.
 #include <setjmp.h>
 
 #include "dialog/options_dialog.h"
@@ -21,7 +22,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     find_display_modes();
     INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_OPTIONS), app_state.host_window,
                                      options_dialog_proc, 0);
-    if (result == 0)
+    if (result == OPTIONS_OK)
         save_cfg_file();
     return 0;
 }
