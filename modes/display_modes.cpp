@@ -6,6 +6,10 @@
 #include "settings/app_state.h"
 #include "shell/fatal.h"
 
+// Whether the driver reported any 8-bit or 16-bit mode at all, shown in a
+// list or not: with none, there is nothing to choose from.
+static bool usable_depth_seen;
+
 static void restore_cursor(HCURSOR kept) {
     ShowCursor(FALSE);
     SetCursor(kept);
@@ -25,10 +29,15 @@ static HRESULT WINAPI enum_mode_callback(LPDDSURFACEDESC description, LPVOID) {
         hicolor = 1;
     else
         return DDENUMRET_OK;
+    usable_depth_seen = true;
 
-    app_state.mode_table[app_state.mode_count++] =
-        display_mode{static_cast<int32_t>(description->dwWidth),
-                     static_cast<int32_t>(description->dwHeight), hicolor};
+    // A mode larger than the game's largest would take a place in the table
+    // that no list can show, and keep smaller modes out once it is full. The
+    // test is the game list's own.
+    display_mode mode = {static_cast<int32_t>(description->dwWidth),
+                         static_cast<int32_t>(description->dwHeight), hicolor};
+    if (mode.width <= GAME_MAX_WIDTH && mode.height <= GAME_MAX_HEIGHT)
+        app_state.mode_table[app_state.mode_count++] = mode;
     return DDENUMRET_OK;
 }
 
@@ -77,6 +86,7 @@ void find_display_modes() {
     }
 
     app_state.mode_count = 0;
+    usable_depth_seen = false;
     result = directdraw->EnumDisplayModes(0, nullptr, nullptr, enum_mode_callback);
     restore_cursor(kept);
     if (result != DD_OK)
@@ -86,7 +96,9 @@ void find_display_modes() {
     // The exclusive cooperative level may have grown the host window.
     MoveWindow(app_state.host_window, 0, 0, 0, 0, FALSE);
 
-    if (app_state.mode_count == 0)
+    // Modes that no list can show leave the table empty without this
+    // message; the dialog then says that none of them is supported.
+    if (!usable_depth_seen)
         fatal_error("DirectDraw Error", "No display modes detected!");
     sort_modes();
 }
