@@ -1,17 +1,4 @@
-# Cross build for i386 Windows with MinGW-w64. The posix thread model is the
-# one GoogleTest builds with; the program itself uses no threads.
-set(CMAKE_SYSTEM_NAME Windows)
+# The product: taropts.exe for i386 Windows, Windows 95 and later.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# Test executables run under the project's private Wine prefix and display.
-set(CMAKE_CROSSCOMPILING_EMULATOR
-    sh ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-env ${CMAKE_BINARY_DIR}/wine run)
+set(TAROPTS_WINE_ARCH i386)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)

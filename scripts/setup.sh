@@ -1,19 +1,29 @@
 #!/bin/sh
 # Installs what the build and the tests need on a Debian or Ubuntu machine:
-# the i686 MinGW-w64 cross compiler (posix threads, for GoogleTest), Wine with
-# its 32-bit part, Xvfb, ImageMagick for screenshots, clang with its fuzzer
-# runtime, Google Benchmark, and the usual native tools. Quick when everything
-# is there.
+# the MinGW-w64 cross compilers for i686 (the product) and x86-64 (its test
+# twin), 64-bit and 32-bit Wine with the X and GL libraries their display
+# driver loads (without XRandR, Wine's DirectDraw reports fewer modes), Xvfb,
+# xwininfo and ImageMagick for pictures, and clang with its fuzzer runtime. Quick when
+# everything is there.
 set -eu
 
 need_i386=0
 dpkg --print-foreign-architectures | grep -qx i386 || need_i386=1
 
+# The libraries Wine's X11 and OpenGL parts open at run time, for one architecture.
+x_libraries() {
+    for lib in libxrandr2 libxinerama1 libxcursor1 libxi6 libxcomposite1 libxrender1 \
+        libxxf86vm1 libgl1 libglx-mesa0 libgl1-mesa-dri; do
+        echo "$lib$1"
+    done
+}
+
 missing=""
-for pkg in cmake g++ make googletest clang-format \
+for pkg in cmake g++ make clang-format clang libclang-rt-14-dev xvfb x11-utils imagemagick zip \
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
+    mingw-w64-x86-64-dev wine64 $(x_libraries "") \
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 \
-    mingw-w64-i686-dev wine wine32:i386 xvfb x11-utils imagemagick \
-    clang libclang-rt-14-dev zip libbenchmark-dev; do
+    mingw-w64-i686-dev wine wine32:i386 $(x_libraries :i386); do
     dpkg-query -W -f='${Status}\n' "$pkg" 2>/dev/null | grep -q "ok installed" ||
         missing="$missing $pkg"
 done
