@@ -1,93 +1,48 @@
 #!/bin/sh
-# Fuzzes the configuration file loader and saver with libFuzzer.
+# Fuzzes the configuration file loader and saver with libFuzzer, ASan and UBSan.
 #
-#   scripts/fuzz.sh [SECONDS]            build, fuzz for SECONDS (60), fail on any finding
-#   scripts/fuzz.sh --record [SECONDS]   the same, and add the run to tests/fuzz/runs.tsv
-#   scripts/fuzz.sh --table              write docs/robustness.md from tests/fuzz/runs.tsv
-#                                        and the fault tests' last results
+#   scripts/fuzz.sh [SECONDS]           build, fuzz for SECONDS (60), fail on any finding
+#   scripts/fuzz.sh --record [SECONDS]  the same, and add the run to tests/fuzz/runs.tsv
 #
-# TAROPTS_FUZZ_BUILD is the build folder (build/fuzz, the fuzz preset's). The
-# corpus grows there, seeded from tests/fuzz/corpus; an input that makes a
-# check fail, crash, leak or hang is kept under artifacts/ there.
-# TAROPTS_NATIVE_BUILD and TAROPTS_WINDOWS_BUILD (build/native, build/windows)
-# are where --table looks for the fault tests' results.
+# The corpus grows in build/fuzz/corpus, seeded from tests/fuzz/corpus; an
+# input that fails a check, crashes, leaks or hangs is kept in build/fuzz/artifacts.
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
 record=0
-case ${1:-} in
---table)
-    exec sh tests/faults/write-table.sh "${TAROPTS_NATIVE_BUILD:-build/native}" \
-        "${TAROPTS_WINDOWS_BUILD:-build/windows}" tests/fuzz/runs.tsv docs/robustness.md
-    ;;
---record)
+if [ "${1:-}" = --record ]; then
     record=1
     shift
-    ;;
-esac
+fi
 seconds=${1:-60}
 
-build=${TAROPTS_FUZZ_BUILD:-build/fuzz}
-mkdir -p "$build"
-build=$(cd "$build" && pwd)
-cmake --preset fuzz -B "$build" >/dev/null
-cmake --build "$build" --target cfg_fuzz -j2 >/dev/null
+build=$root/build/fuzz
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz --target cfg_fuzz >/dev/null
+mkdir -p "$build/corpus" "$build/artifacts"
+before=$(ls "$build/artifacts" | wc -l)
 
-corpus=$build/corpus
-artifacts=$build/artifacts
-mkdir -p "$corpus" "$artifacts"
-rm -f "$build/fuzz-stats.txt"
-before=$(ls "$artifacts" | wc -l)
-
-# The target's many small writes go to memory when /dev/shm is there; a
-# finding can leave its scratch folder behind, so it goes with this one.
-parent=$build
-[ -d /dev/shm ] && [ -w /dev/shm ] && parent=/dev/shm
-tmp=$(mktemp -d "$parent/taropts-fuzz.XXXXXX")
-echo "fuzz: ${seconds} s, corpus $corpus"
+echo "fuzz: ${seconds} s, corpus $build/corpus"
 status=0
 start=$(date +%s)
-TMPDIR=$tmp TAROPTS_FUZZ_STATS=$build/fuzz-stats.txt "$build/tests/fuzz/cfg_fuzz" \
-    -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
-    -dict="$root/tests/fuzz/cfg.dict" -artifact_prefix="$artifacts/" \
-    "$corpus" "$root/tests/fuzz/corpus" >"$build/fuzz.log" 2>&1 || status=$?
-
+"$build/tests/cfg_fuzz" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+    -dict="$root/tests/fuzz/cfg.dict" -artifact_prefix="$build/artifacts/" \
+    "$build/corpus" "$root/tests/fuzz/corpus" >"$build/fuzz.log" 2>&1 || status=$?
 elapsed=$(($(date +%s) - start))
-rm -rf "$tmp"
+rm -rf /tmp/taropts-fuzz-*
+
 executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$build/fuzz.log")
-new_units=$(sed -n 's/^stat::new_units_added: *//p' "$build/fuzz.log")
-# libFuzzer's own count: the inputs it keeps for the coverage they add.
-corpus_size=$(sed -n 's/.* corp: \([0-9]*\)\/.*/\1/p' "$build/fuzz.log" | tail -n 1)
-after=$(ls "$artifacts" | wc -l)
-findings=$((after - before))
+corpus=$(sed -n 's/.* corp: \([0-9]*\)\/.*/\1/p' "$build/fuzz.log" | tail -n 1)
+findings=$(($(ls "$build/artifacts" | wc -l) - before))
 if [ "$status" != 0 ] || [ "$findings" != 0 ]; then
     [ "$findings" != 0 ] || findings=1
-    tail -n 60 "$build/fuzz.log"
-    for file in $(ls -t "$artifacts" | head -n 3); do
-        echo "fuzz: finding $artifacts/$file:"
-        od -A d -c "$artifacts/$file" | head -n 20
-    done
+    tail -n 40 "$build/fuzz.log"
 fi
-echo "fuzz: ${executions:-0} executions, corpus ${corpus_size:-0} inputs (${new_units:-0} new)," \
-    "${findings} findings; log $build/fuzz.log"
+echo "fuzz: ${executions:-0} executions, corpus ${corpus:-0}, $findings findings; log $build/fuzz.log"
 
 if [ "$record" = 1 ]; then
-    ledger=tests/fuzz/runs.tsv
-    keys="runs too_many_lines exactly_fifty fixed_points settings_checked not_scannable"
-    keys="$keys with_1a with_lone_cr with_nul with_long_line with_high_byte with_own_lines"
-    if [ ! -s "$ledger" ]; then
-        printf 'date\tseconds\texecutions\tcorpus\tfindings' >"$ledger"
-        for key in $keys; do printf '\t%s' "$key" >>"$ledger"; done
-        printf '\n' >>"$ledger"
-    fi
-    printf '%s\t%s\t%s\t%s\t%s' "$(date -u +%Y-%m-%dT%H:%MZ)" "$elapsed" "${executions:-0}" \
-        "${corpus_size:-0}" "$findings" >>"$ledger"
-    for key in $keys; do
-        value=$(sed -n "s/^$key=//p" "$build/fuzz-stats.txt" 2>/dev/null)
-        printf '\t%s' "${value:-0}" >>"$ledger"
-    done
-    printf '\n' >>"$ledger"
-    echo "fuzz: recorded in $ledger"
+    printf '%s\t%s\t%s\t%s\t%s\n' "$(date -u +%Y-%m-%dT%H:%MZ)" "$elapsed" "${executions:-0}" \
+        "${corpus:-0}" "$findings" >>tests/fuzz/runs.tsv
 fi
 [ "$findings" = 0 ]

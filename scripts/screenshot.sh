@@ -1,73 +1,47 @@
 #!/bin/sh
-# Takes a picture of the real options dialog: starts taropts.exe with the test
-# display driver and its typical mode list on a private virtual display, saves
-# the dialog as a PNG (ImageMagick import), ends the dialog with Cancel and
-# stops the display and Wine again.
+# Takes a picture of the real options dialog on a private virtual display,
+# then stops Wine and the display again, leaving nothing running.
 #
-#   scripts/screenshot.sh [-b BUILD_DIR] [-C FOLDER] [OUTPUT.png]
+#   scripts/screenshot.sh [-w SCREEN] BUILD_DIR OUTPUT.png
 #
-# BUILD_DIR is a built windows tree (default build/windows), FOLDER the
-# program's current folder (default: an empty one, so the defaults show),
-# OUTPUT the picture (default docs/dialog.png).
+# BUILD_DIR is a built windows or windows64 tree. The program runs in an empty
+# folder with the test display driver and a few modes, or with -w with Wine's
+# own DirectDraw on a screen of that size, such as 800x600x16.
 set -eu
-
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$root/build/windows
-folder=
-while getopts b:C: option; do
-    case $option in
-    b) build=$OPTARG ;;
-    C) folder=$OPTARG ;;
-    *)
-        echo "usage: screenshot.sh [-b BUILD_DIR] [-C FOLDER] [OUTPUT.png]" >&2
-        exit 2
-        ;;
-    esac
-done
-shift $((OPTIND - 1))
-output=${1:-$root/docs/dialog.png}
+screen=1024x768x24 own=""
+if [ "${1:-}" = -w ]; then
+    screen=$2 own=1
+    shift 2
+fi
+[ $# = 2 ] || { echo "usage: screenshot.sh [-w SCREEN] BUILD_DIR OUTPUT.png" >&2; exit 2; }
+build=$(cd "$1" && pwd)
+output=$2
+arch=x86_64
+grep -q 'mingw-i686' "$build/CMakeCache.txt" && arch=i386
+program=$build/tests/stub/taropts.exe
+[ -z "$own" ] || program=$build/taropts.exe
 
-build=$(cd "$build" && pwd)
-helper=$build/tests/e2e/dialog_shot.exe
-for file in "$build/taropts.exe" "$build/tests/ddraw_stub/ddraw.dll" "$helper"; do
-    [ -f "$file" ] || { echo "screenshot.sh: $file is missing; build $build first" >&2; exit 1; }
-done
-mkdir -p "$(dirname "$output")"
-output=$(cd "$(dirname "$output")" && pwd)/$(basename "$output")
-
-env_dir=$build/screenshot
+work=$build/screenshot
 wine_env() {
-    sh "$root/scripts/wine-env" "$env_dir" "$@"
+    sh "$root/scripts/wine-env" $arch "$work/wine" "$@"
 }
-if [ -n "$folder" ]; then
-    folder=$(cd "$folder" && pwd)
-else
-    folder=$env_dir/work
-    rm -rf "$folder"
-    mkdir -p "$folder"
-fi
+trap 'wine_env stop' EXIT
+rm -rf "$work/folder"
+mkdir -p "$work/folder"
+wine_env start "$screen" >/dev/null
+display=:$(cat "$work/wine/display")
+(cd "$work/folder" && TAROPTS_MODES="320x200x8 320x240x8 640x480x8 640x480x16 800x600x16" \
+    WINEDLLOVERRIDES=ddraw=n,b wine_env run "$program" >/dev/null 2>&1 &)
 
-# Whatever happens from here on, the display and Wine stop again.
-trap 'wine_env stop >/dev/null 2>&1 || true' EXIT
-trap 'exit 1' HUP INT TERM
-
-wine_env start >/dev/null
-# The driver beside the program, with its typical mode list.
-export WINEDLLOVERRIDES=ddraw=n,b
-unset TAROPTS_TEST_MODES TAROPTS_TEST_FAIL TAROPTS_TEST_LOG
-
-if ! wine_env run "$helper" show "$folder" "$env_dir/program" \
-    >"$env_dir/shown.txt" 2>"$env_dir/show.log"; then
-    cat "$env_dir/show.log" >&2
-    exit 1
-fi
-# The helper's text output ends its lines with CR LF.
-read -r pid kind x y width height <<EOF_SHOWN
-$(tr -d '\r' <"$env_dir/shown.txt")
-EOF_SHOWN
-[ "$kind" = dialog ] || cat "$env_dir/show.log" >&2
-
-DISPLAY=:$(cat "$env_dir/display") import -window root \
-    -crop "${width}x${height}+${x}+${y}" +repage "$output"
-wine_env run "$helper" cancel "$pid"
-echo "screenshot.sh: the $kind is in $output"
+# The dialog's X window: the host window of the same title stays at 0,0.
+i=0
+while ! window=$(xwininfo -display "$display" -root -tree 2>/dev/null |
+    awk '/"Tarrowind Windows 95 Options"/ && !/x[0-9]+\+0\+0 / { print $1; exit }' | grep .); do
+    i=$((i + 1))
+    [ $i -lt 100 ] || { echo "screenshot.sh: the dialog did not come up" >&2; exit 1; }
+    sleep 0.1
+done
+sleep 0.5 # for the lists to be filled and drawn
+import -display "$display" -window "$window" "$output"
+echo "screenshot.sh: $output ($arch, $([ -n "$own" ] && echo "Wine's own DirectDraw on $screen" || echo "the test display driver"))"

@@ -1,0 +1,136 @@
+// A test ddraw.dll: reports the modes of TAROPTS_MODES with pixel formats as
+// real drivers give them, fails the call TAROPTS_FAIL names ("Call=HRESULT",
+// hex), and appends each call to the one-line log TAROPTS_LOG, with
+// "[cursor]" wherever the cursor is not what the program must show.
+#define CINTERFACE
+#include <windows.h>
+
+#include <ddraw.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+// "640x480x8" a mode; the depths as drivers report them. "*N" repeats a mode.
+static const struct {
+    const char* name;
+    DWORD flags, fourcc, bits, red, green, blue;
+} FORMATS[] = {
+    {"8", DDPF_RGB | DDPF_PALETTEINDEXED8, 0, 8},
+    {"4", DDPF_RGB | DDPF_PALETTEINDEXED4, 0, 4},
+    {"15", DDPF_RGB, 0, 16, 0x7C00, 0x3E0, 0x1F},
+    {"16", DDPF_RGB, 0, 16, 0xF800, 0x7E0, 0x1F},
+    {"24", DDPF_RGB, 0, 24, 0xFF0000, 0xFF00, 0xFF},
+    {"32", DDPF_RGB, 0, 32, 0xFF0000, 0xFF00, 0xFF},
+    {"yuy2", DDPF_FOURCC, MAKEFOURCC('Y', 'U', 'Y', '2'), 16}, // its YUV bit count
+};
+
+static int initial_shown;
+static HHOOK hook;
+static IDirectDrawVtbl methods;
+static IDirectDraw object = {&methods};
+
+static int shown() {
+    int count = ShowCursor(FALSE) + 1;
+    ShowCursor(TRUE);
+    return count;
+}
+
+// During a call the wait cursor is up; once the calls are over it is gone.
+static void log_call(const char* text, bool waiting) {
+    char path[MAX_PATH], line[300];
+    bool wait = GetCursor() == LoadCursorA(nullptr, IDC_WAIT);
+    bool right = waiting ? wait && shown() == initial_shown + 1 : !wait && shown() == initial_shown;
+    int length = snprintf(line, sizeof line, "%s%s ", text, right ? "" : "[cursor]");
+    DWORD written;
+    if (!GetEnvironmentVariableA("TAROPTS_LOG", path, sizeof path))
+        return;
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, 0, nullptr);
+    WriteFile(file, line, length, &written, nullptr);
+    CloseHandle(file);
+}
+
+// The result TAROPTS_FAIL asks of call, DD_OK for every other.
+static HRESULT result_of(const char* call) {
+    char fail[100];
+    size_t length = strlen(call);
+    if (!GetEnvironmentVariableA("TAROPTS_FAIL", fail, sizeof fail) ||
+        strncmp(fail, call, length) != 0 || fail[length] != '=')
+        return DD_OK;
+    return static_cast<HRESULT>(strtoul(fail + length + 1, nullptr, 16));
+}
+
+// Logs a dialog or message box that comes up with the wait cursor.
+static LRESULT CALLBACK on_activate(int code, WPARAM wparam, LPARAM lparam) {
+    char name[16];
+    if (code == HCBT_ACTIVATE && GetClassNameA(reinterpret_cast<HWND>(wparam), name, 16) &&
+        strcmp(name, "#32770") == 0 &&
+        (GetCursor() == LoadCursorA(nullptr, IDC_WAIT) || shown() != initial_shown))
+        log_call("activate", false);
+    return CallNextHookEx(hook, code, wparam, lparam);
+}
+
+static ULONG WINAPI release(IDirectDraw*) {
+    log_call("release", false);
+    return 0;
+}
+
+static HRESULT WINAPI set_cooperative_level(IDirectDraw*, HWND window, DWORD flags) {
+    char name[32] = "", text[64];
+    GetClassNameA(window, name, sizeof name);
+    snprintf(text, sizeof text, "coop(%s,%lx)", name, flags);
+    log_call(text, true);
+    // In exclusive full-screen mode a real driver makes the window cover the screen.
+    MoveWindow(window, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), FALSE);
+    return result_of("SetCooperativeLevel");
+}
+
+static HRESULT WINAPI enum_display_modes(IDirectDraw*, DWORD flags, LPDDSURFACEDESC wanted,
+                                         LPVOID context, LPDDENUMMODESCALLBACK callback) {
+    char text[64], modes[8192] = "";
+    snprintf(text, sizeof text, "enum(%lx,%d,%d)", flags, wanted != nullptr, context != nullptr);
+    log_call(text, true);
+    GetEnvironmentVariableA("TAROPTS_MODES", modes, sizeof modes);
+    int reported = 0;
+    for (char* token = strtok(modes, " "); token && result_of("EnumDisplayModes") == DD_OK;
+         token = strtok(nullptr, " ")) {
+        DDSURFACEDESC mode = {sizeof mode, DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT};
+        char depth[8] = "";
+        int repeat = 1;
+        sscanf(token, "%lux%lux%7[0-9a-z]*%d", &mode.dwWidth, &mode.dwHeight, depth, &repeat);
+        for (const auto& f : FORMATS)
+            if (strcmp(depth, f.name) == 0)
+                mode.ddpfPixelFormat = {sizeof(DDPIXELFORMAT),
+                                        f.flags,
+                                        f.fourcc,
+                                        {f.bits},
+                                        {f.red},
+                                        {f.green},
+                                        {f.blue}};
+        for (int i = 0; i < repeat; ++i)
+            if (++reported, callback(&mode, context) == DDENUMRET_CANCEL) {
+                snprintf(text, sizeof text, "cancel@%d", reported);
+                return log_call(text, true), DD_OK;
+            }
+    }
+    return result_of("EnumDisplayModes");
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        initial_shown = shown();
+        methods.Release = release;
+        methods.EnumDisplayModes = enum_display_modes;
+        methods.SetCooperativeLevel = set_cooperative_level;
+    }
+    return TRUE;
+}
+
+extern "C" __declspec(dllexport) HRESULT WINAPI
+    DirectDrawCreate(GUID* guid, LPDIRECTDRAW* out, IUnknown* outer) {
+    if (hook == nullptr)
+        hook = SetWindowsHookExA(WH_CBT, on_activate, nullptr, GetCurrentThreadId());
+    log_call(guid == nullptr && outer == nullptr ? "create" : "create(args)", true);
+    *out = result_of("DirectDrawCreate") == DD_OK ? &object : nullptr;
+    return result_of("DirectDrawCreate");
+}
