@@ -97,9 +97,10 @@ static std::string text_of(HWND window) {
 }
 
 static LRESULT ask(HWND window, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
-    DWORD_PTR answer = static_cast<DWORD_PTR>(-99);
-    SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG, 3000, &answer);
-    return static_cast<LRESULT>(answer);
+    DWORD_PTR answer = 0; // -99: no answer in time
+    return SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG, 3000, &answer)
+               ? static_cast<LRESULT>(answer)
+               : -99;
 }
 
 // The child of a message box that holds its text; null in other dialogs.
@@ -255,7 +256,8 @@ static void run(const std::string& program) {
         GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory);
         printf("ready %lu ms, peak memory %lu KiB\n", GetTickCount() - started,
                static_cast<unsigned long>(memory.PeakWorkingSetSize / 1024));
-        check("focus", "17", std::to_string(GetDlgCtrlID(focus_of(dialog))));
+        check("dialog", "Tarrowind Windows 95 Options, focus on 17",
+              text_of(dialog) + ", focus on " + std::to_string(GetDlgCtrlID(focus_of(dialog))));
         if (has("game"))
             check("game list", field("game"), list_of(dialog, 17));
         if (has("video"))
@@ -273,13 +275,13 @@ static void run(const std::string& program) {
             ;
         printf("end %lu ms\n", GetTickCount() - ended);
     }
+    check("message box", field("box", "none"),
+          box ? text_of(box) + " | " + text_of(box_text(box)) : "none");
     if (box != nullptr) {
         // Unowned, so that it comes up over a dialog that is abandoned.
         check("message box owner", "none", GetWindow(box, GW_OWNER) ? "a window" : "none");
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
-    check("message box", field("box", "none"),
-          box ? text_of(box) + " | " + text_of(box_text(box)) : "none");
     check("exit code", field("exit", "0"), std::to_string(exit_code(process.hProcess, 5000)));
     CloseHandle(held);
 

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs one scenario of the table in a folder of its own: mounts what its
-# "where:" asks for (a full disk, a read-only folder or file; root only), lets
-# the driver put tarro.cfg in place, then runs it on the screen it names.
+# "where:" asks for (a disk that tarro.cfg fills, a read-only folder or file;
+# root only), lets the driver put tarro.cfg in place, then runs it on the
+# screen it names.
 #   scenario.sh TABLE NAME FOLDER DRIVER WINE-ENV-RUN...
 set -u
 table=$1 name=$2 dir=$3 driver=$4
@@ -38,6 +39,7 @@ ro-folder) mount -t tmpfs -o size=64k tmpfs "$dir" ;;
 esac || exit 1
 "$@" -s "${screen:-1024x768x24}" "$driver" "$table" "$name" "$dir" prepare || exit 1
 case $where in
+full) cat /dev/zero >"$dir/filler" 2>/dev/null || true ;;
 ro-folder) mount -o remount,ro "$dir" ;;
 ro-file) mount --bind "$dir/tarro.cfg" "$dir/tarro.cfg" &&
     mount -o remount,bind,ro "$dir/tarro.cfg" ;;
