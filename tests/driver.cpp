@@ -98,7 +98,7 @@ static std::string text_of(HWND window) {
 
 static LRESULT ask(HWND window, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
     DWORD_PTR answer = 0; // -99: no answer in time
-    return SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG, 3000, &answer)
+    return SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG, 10000, &answer)
                ? static_cast<LRESULT>(answer)
                : -99;
 }
@@ -199,7 +199,7 @@ static void do_step(const std::string& step, HWND dialog, const std::string& pro
         // It ends at once with code 0, before it could show anything.
         PROCESS_INFORMATION second = {};
         start(program, &second);
-        check(step, "exit 0", "exit " + std::to_string(exit_code(second.hProcess, 5000)));
+        check(step, "exit 0", "exit " + std::to_string(exit_code(second.hProcess, 10000)));
     } else if (verb == "host") {
         host_window(dialog);
     } else {
@@ -245,12 +245,12 @@ static void run(const std::string& program) {
     DWORD started = GetTickCount(), id = process.dwProcessId;
     HWND dialog, box = nullptr;
     while (!(dialog = shown_dialog(id, false)) && !(box = shown_dialog(id, true)) &&
-           WaitForSingleObject(process.hProcess, 2) && GetTickCount() - started < 10000)
+           WaitForSingleObject(process.hProcess, 2) && GetTickCount() - started < 20000)
         ;
     if (dialog != nullptr) {
         // Up once the modal loop waits for input, with the focus on the first tab stop.
-        WaitForInputIdle(process.hProcess, 3000);
-        for (DWORD t = GetTickCount(); !focus_of(dialog) && GetTickCount() - t < 3000;)
+        WaitForInputIdle(process.hProcess, 10000);
+        for (DWORD t = GetTickCount(); !focus_of(dialog) && GetTickCount() - t < 10000;)
             Sleep(1);
         PROCESS_MEMORY_COUNTERS memory = {sizeof memory};
         GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory);
@@ -271,7 +271,7 @@ static void run(const std::string& program) {
             do_step(step, dialog, program);
         DWORD ended = GetTickCount();
         while (!(box = shown_dialog(id, true)) && WaitForSingleObject(process.hProcess, 2) &&
-               GetTickCount() - ended < 5000)
+               GetTickCount() - ended < 10000)
             ;
         printf("end %lu ms\n", GetTickCount() - ended);
     }
@@ -282,7 +282,7 @@ static void run(const std::string& program) {
         check("message box owner", "none", GetWindow(box, GW_OWNER) ? "a window" : "none");
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
-    check("exit code", field("exit", "0"), std::to_string(exit_code(process.hProcess, 5000)));
+    check("exit code", field("exit", "0"), std::to_string(exit_code(process.hProcess, 10000)));
     CloseHandle(held);
 
     std::string after = has("after")        ? value("after")
