@@ -240,8 +240,10 @@ static void run(const std::string& program) {
                       : CreateFileA(cfg.c_str(), GENERIC_READ, where == "held-read", nullptr,
                                     OPEN_EXISTING, 0, nullptr);
     PROCESS_INFORMATION process;
-    if (!start(program, &process))
-        return check("start", program, "CreateProcess failed");
+    // Wine has been seen to refuse a start once on a loaded machine.
+    if (!start(program, &process) &&
+        (printf("start: error %lu\n", GetLastError()), Sleep(1000), !start(program, &process)))
+        return check("start", program, "error " + std::to_string(GetLastError()));
     DWORD started = GetTickCount(), id = process.dwProcessId;
     HWND dialog, box = nullptr;
     while (!(dialog = shown_dialog(id, false)) && !(box = shown_dialog(id, true)) &&
