@@ -1,3 +1,4 @@
+// The game and video resolution lists of the options dialog.
 #pragma once
 
 #include "shell/platform.h"

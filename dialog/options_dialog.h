@@ -1,3 +1,4 @@
+// The options dialog procedure and its results.
 #pragma once
 
 #include "shell/platform.h"

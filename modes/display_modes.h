@@ -1,3 +1,4 @@
+// The display mode catalogue.
 #pragma once
 
 // Fills app_state.mode_table with the 8-bit palette-indexed and 16-bit RGB

@@ -1,3 +1,4 @@
+// The process-wide record of settings, display modes, kept lines and handles.
 #pragma once
 
 #include <setjmp.h>

@@ -1,3 +1,4 @@
+// Loading and saving tarro.cfg.
 #pragma once
 
 // tarro.cfg in the current folder: the game line, the video line and every

@@ -1,3 +1,4 @@
+// The text rules of tarro.cfg.
 #pragma once
 
 #include <stdint.h>

@@ -1,3 +1,4 @@
+// Fatal error reporting.
 #pragma once
 
 #include "shell/platform.h"

@@ -1,3 +1,4 @@
+// The single-instance guard and the host window.
 #pragma once
 
 #include "shell/platform.h"

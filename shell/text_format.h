@@ -1,3 +1,4 @@
+// Bounded printf-style formatting.
 #pragma once
 
 #include <stddef.h>
