@@ -90,10 +90,11 @@ static HRESULT WINAPI enum_display_modes(IDirectDraw*, DWORD flags, LPDDSURFACED
     char text[64], modes[8192] = "";
     snprintf(text, sizeof text, "enum(%lx,%d,%d)", flags, wanted != nullptr, context != nullptr);
     log_call(text, true);
-    GetEnvironmentVariableA("TAROPTS_MODES", modes, sizeof modes);
+    HRESULT result = result_of("EnumDisplayModes");
+    if (result == DD_OK)
+        GetEnvironmentVariableA("TAROPTS_MODES", modes, sizeof modes);
     int reported = 0;
-    for (char* token = strtok(modes, " "); token && result_of("EnumDisplayModes") == DD_OK;
-         token = strtok(nullptr, " ")) {
+    for (char* token = strtok(modes, " "); token; token = strtok(nullptr, " ")) {
         DDSURFACEDESC mode = {sizeof mode, DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT};
         char depth[8] = "";
         int repeat = 1;
@@ -113,7 +114,7 @@ static HRESULT WINAPI enum_display_modes(IDirectDraw*, DWORD flags, LPDDSURFACED
                 return log_call(text, true), DD_OK;
             }
     }
-    return result_of("EnumDisplayModes");
+    return result;
 }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {

@@ -126,11 +126,12 @@ static HWND shown_dialog(DWORD process, bool message_box) {
 static std::string list_of(HWND dialog, int id) {
     HWND list = GetDlgItem(dialog, id);
     std::string text;
+    LRESULT selected = ask(list, CB_GETCURSEL);
     for (LRESULT i = 0, count = ask(list, CB_GETCOUNT); i < count; ++i) {
         wchar_t entry[64] = L"";
         if (ask(list, CB_GETLBTEXTLEN, i) < 64)
             ask(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry));
-        text += (i ? " " : "") + std::string(i == ask(list, CB_GETCURSEL) ? "*" : "") +
+        text += (i ? " " : "") + std::string(i == selected ? "*" : "") +
                 std::string(entry, entry + wcslen(entry));
     }
     return text;

@@ -14,6 +14,7 @@ field() {
 }
 where=$(field where)
 screen=$(field screen)
+screen=${screen:-1024x768x24}
 
 release() {
     for path in "$dir/tarro.cfg" "$dir"; do
@@ -37,11 +38,11 @@ case $where in
 full) mount -t tmpfs -o size=4k tmpfs "$dir" ;;
 ro-folder) mount -t tmpfs -o size=64k tmpfs "$dir" ;;
 esac || exit 1
-"$@" -s "${screen:-1024x768x24}" "$driver" "$table" "$name" "$dir" prepare || exit 1
+"$@" -s "$screen" "$driver" "$table" "$name" "$dir" prepare || exit 1
 case $where in
 full) cat /dev/zero >"$dir/filler" 2>/dev/null || true ;;
 ro-folder) mount -o remount,ro "$dir" ;;
 ro-file) mount --bind "$dir/tarro.cfg" "$dir/tarro.cfg" &&
     mount -o remount,bind,ro "$dir/tarro.cfg" ;;
 esac || exit 1
-"$@" -s "${screen:-1024x768x24}" "$driver" "$table" "$name" "$dir" run
+"$@" -s "$screen" "$driver" "$table" "$name" "$dir" run
