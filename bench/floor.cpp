@@ -11,6 +11,8 @@
 #include <ddraw.h>
 
 #include "res/resource.h"
+#include "settings/app_state.h"
+#include "shell/host_window.h"
 
 // What taropts.exe lists for the test display driver's typical modes, and
 // the entries that bench/scenario.txt's tarro.cfg selects.
@@ -23,14 +25,6 @@ static const int GAME_COUNT = sizeof GAME_LABELS / sizeof GAME_LABELS[0];
 static const int VIDEO_COUNT = sizeof VIDEO_LABELS / sizeof VIDEO_LABELS[0];
 static const int GAME_SELECTED = 8;
 static const int VIDEO_SELECTED = 1;
-
-static LRESULT CALLBACK host_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == WM_ERASEBKGND)
-        return 1;
-    if (message == WM_SYSCOMMAND && wparam == SC_KEYMENU)
-        return 0;
-    return DefWindowProcA(window, message, wparam, lparam);
-}
 
 static HRESULT WINAPI skip_mode(LPDDSURFACEDESC, LPVOID) {
     return DDENUMRET_OK;
@@ -73,22 +67,10 @@ static INT_PTR CALLBACK floor_dialog_proc(HWND dialog, UINT message, WPARAM wpar
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    CreateMutexA(nullptr, TRUE, "TAROPTS");
-    if (GetLastError() == ERROR_ALREADY_EXISTS)
+    // The mutex and the host window come from the program's own code: platform calls only.
+    if (!init_host_window(instance))
         return 0;
-    WNDCLASSA window_class = {};
-    window_class.style = CS_HREDRAW | CS_VREDRAW;
-    window_class.lpfnWndProc = host_window_proc;
-    window_class.hInstance = instance;
-    window_class.hIcon = LoadIconA(instance, IDI_APPLICATION);
-    window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
-    window_class.lpszClassName = "TAROPTS";
-    RegisterClassA(&window_class);
-    HWND host = CreateWindowExA(WS_EX_TRANSPARENT, "TAROPTS", "Tarrowind Windows 95 Options",
-                                WS_POPUP | WS_VISIBLE | WS_SYSMENU, 0, 0, 0, 0, nullptr, nullptr,
-                                instance, nullptr);
-    if (host == nullptr)
-        return 0;
+    HWND host = app_state.host_window;
 
     HCURSOR kept = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     ShowCursor(TRUE);
