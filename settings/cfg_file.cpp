@@ -2,9 +2,15 @@
 // that the program does not own.
 #include "settings/cfg_file.h"
 
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "settings/app_state.h"
 #include "settings/cfg_text.h"
@@ -19,6 +25,10 @@ static const int CFG_CONTENT_MAX = 2 * 48 + MAX_EXTRA_LINES * (254 + 2);
 // A fatal error leaves the file open for the end of the process to close;
 // keeping it here keeps it reachable until then.
 static FILE* open_cfg_file;
+
+// Set when the file is there but the load could not read it whole: the save
+// would replace it with what little was read.
+static bool cfg_not_read_whole;
 
 // Exactly 256 colours is the 8-bit mode; any other count means 16-bit.
 static int32_t hicolor_from_colour_count(int32_t count) {
@@ -47,6 +57,7 @@ static void keep_extra_line(const char* line) {
 void load_cfg_file() {
     app_state.extra_line_count = 0;
     open_cfg_file = fopen(CFG_FILE_NAME, "rb");
+    cfg_not_read_whole = open_cfg_file == nullptr && errno != ENOENT;
     if (open_cfg_file == nullptr)
         return;
 
@@ -67,6 +78,7 @@ void load_cfg_file() {
             break;
         }
     }
+    cfg_not_read_whole = ferror(open_cfg_file) != 0;
     fclose(open_cfg_file);
     open_cfg_file = nullptr;
 }
@@ -75,22 +87,69 @@ void load_cfg_file() {
     fatal_error("save_cfg_file", "Unable to write to file 'TARRO.CFG'!");
 }
 
-void save_cfg_file() {
-    // The whole file is formed first, so the old one is truncated only when
-    // the new bytes are ready to go.
-    static char content[CFG_CONTENT_MAX];
-    int length = cfg_format_content(content, sizeof content);
-    if (length < 0 || (open_cfg_file = fopen(CFG_FILE_NAME, "wb")) == nullptr)
-        unable_to_write();
+static int cut_file(FILE* file, long length) {
+#ifdef _WIN32
+    return _chsize(_fileno(file), length);
+#else
+    return ftruncate(fileno(file), length);
+#endif
+}
 
+// Writes content over the file in place. The file first grows to the new
+// length with end-of-file marks, so that it still reads as the old one while
+// a full disk can stop the save; the content then goes into room the file
+// already has. False when something failed; a file that could not grow is
+// cut back to its old length.
+static bool write_over(FILE* file, const char* content, long length) {
+    static char marks[CFG_CONTENT_MAX];
+    memset(marks, CFG_END_OF_FILE, sizeof marks);
+    if (setvbuf(file, nullptr, _IONBF, 0) != 0 || fseek(file, 0, SEEK_END) != 0)
+        return false;
+    long old_length = ftell(file);
+    if (old_length < 0)
+        return false;
+    if (length > old_length) {
+        size_t growth = static_cast<size_t>(length - old_length);
+        if (fwrite(marks, 1, growth, file) != growth) {
+            cut_file(file, old_length);
+            return false;
+        }
+    }
+    if (fseek(file, 0, SEEK_SET) != 0 ||
+        fwrite(content, 1, length, file) != static_cast<size_t>(length))
+        return false;
+    // Marked first, so that a file not cut short still ends here.
+    if (length < old_length && (fwrite(marks, 1, 1, file) != 1 || cut_file(file, length) != 0))
+        return false;
     // fclose can report success although its own final flush failed, so the
     // flush is checked on its own.
-    bool written = fwrite(content, 1, length, open_cfg_file) == static_cast<size_t>(length);
-    written = fflush(open_cfg_file) == 0 && written;
-    if (!written)
+    return fflush(file) == 0;
+}
+
+void save_cfg_file() {
+    // The whole file is formed before the old one is touched.
+    static char content[CFG_CONTENT_MAX];
+    int length = cfg_format_content(content, sizeof content);
+    if (length < 0 || cfg_not_read_whole)
         unable_to_write();
+
+    // Written in place, not replaced: the file keeps its attributes and any
+    // other name it has, and Windows 95 cannot rename over a file.
+    bool made = false;
+    open_cfg_file = fopen(CFG_FILE_NAME, "r+b");
+    if (open_cfg_file == nullptr && errno == ENOENT) {
+        open_cfg_file = fopen(CFG_FILE_NAME, "wb");
+        made = true;
+    }
+    if (open_cfg_file == nullptr)
+        unable_to_write();
+    bool written = write_over(open_cfg_file, content, length);
     FILE* file = open_cfg_file;
     open_cfg_file = nullptr;
-    if (fclose(file) != 0)
+    if (fclose(file) != 0 || !written) {
+        // A file this save made is not left behind half-written.
+        if (made)
+            remove(CFG_FILE_NAME);
         unable_to_write();
+    }
 }

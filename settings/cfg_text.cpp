@@ -41,7 +41,7 @@ static int cfg_read_char(cfg_reader* reader) {
         return c;
     }
     int c = raw_byte(reader, true);
-    if (c == 0x1A) {
+    if (c == CFG_END_OF_FILE) {
         reader->ended = true;
         reader->position = reader->length;
         return EOF;

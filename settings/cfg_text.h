@@ -11,6 +11,9 @@
 constexpr int CFG_LINE_BUFFER = 256;
 constexpr int CFG_LINE_READ_COUNT = 255;
 
+// The first of these ends the file, for the loader and for any reader in text mode.
+constexpr char CFG_END_OF_FILE = 0x1A;
+
 enum cfg_line_kind_t { CFG_EXTRA_LINE, CFG_GAME_LINE, CFG_VIDEO_LINE };
 
 // Reads a file opened in binary mode as text: CR LF becomes LF, a lone CR

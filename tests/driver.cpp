@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <sys/utime.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -236,10 +237,13 @@ static void run(const std::string& program) {
     SetEnvironmentVariableA("TAROPTS_FAIL", field("fail").c_str());
     SetEnvironmentVariableA("TAROPTS_LOG", log.c_str());
     DeleteFileA(log.c_str());
-    HANDLE held = where.compare(0, 5, "held-")
-                      ? INVALID_HANDLE_VALUE
-                      : CreateFileA(cfg.c_str(), GENERIC_READ, where == "held-read", nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
+    // held-none, held-read, held-write, held-both: another program has the file
+    // open for reading and shares it that way.
+    const char* sharing[] = {"held-none", "held-read", "held-write", "held-both"};
+    DWORD share = std::find(sharing, sharing + 4, where) - sharing;
+    HANDLE held = share == 4 ? INVALID_HANDLE_VALUE
+                             : CreateFileA(cfg.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                           0, nullptr);
     PROCESS_INFORMATION process;
     // Wine has been seen to refuse a start once on a loaded machine.
     if (!start(program, &process) &&
@@ -292,10 +296,10 @@ static void run(const std::string& program) {
                         : where == "folder" ? "a folder"
                         : has("file")       ? "unchanged"
                                             : "none";
-    std::string seen = cfg_state(), whole = value("after part");
-    // A save that failed half-way leaves the start of the new file.
-    if (has("after part") && seen.size() < whole.size() && !whole.compare(0, seen.size(), seen))
-        seen = after = "the start of " + whole;
+    std::string seen = cfg_state();
+    // The old bytes, though the file may have been written to.
+    if (after == "old bytes")
+        after = seen == "unchanged" ? seen : value("file");
     check("tarro.cfg", after, seen);
     std::string calls = read_file(log);
     if (has("calls") || calls.find("[cursor]") != std::string::npos)
