@@ -23,14 +23,17 @@ cmake --build --preset fuzz --target cfg_fuzz >/dev/null
 mkdir -p "$build/corpus" "$build/artifacts"
 before=$(ls "$build/artifacts" | wc -l)
 
+# The target writes tarro.cfg in its current folder: a scratch one of this run.
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/taropts-fuzz-XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+
 echo "fuzz: ${seconds} s, corpus $build/corpus"
 status=0
 start=$(date +%s)
-"$build/tests/cfg_fuzz" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
-    -dict="$root/tests/fuzz/cfg.dict" -artifact_prefix="$build/artifacts/" \
-    "$build/corpus" "$root/tests/fuzz/corpus" >"$build/fuzz.log" 2>&1 || status=$?
+(cd "$scratch" && exec "$build/tests/cfg_fuzz" -max_total_time="$seconds" -timeout=10 \
+    -print_final_stats=1 -dict="$root/tests/fuzz/cfg.dict" -artifact_prefix="$build/artifacts/" \
+    "$build/corpus" "$root/tests/fuzz/corpus") >"$build/fuzz.log" 2>&1 || status=$?
 elapsed=$(($(date +%s) - start))
-rm -rf /tmp/taropts-fuzz-*
 
 executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$build/fuzz.log")
 corpus=$(sed -n 's/.* corp: \([0-9]*\)\/.*/\1/p' "$build/fuzz.log" | tail -n 1)
