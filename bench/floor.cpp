@@ -4,8 +4,7 @@
 // bench's modes and tarro.cfg, in its order but for the list messages, which
 // go list by list; the labels are fixed text.
 // Left out is what only the program's code does: tarro.cfg read and written,
-// modes accepted and sorted, labels formatted, choices read back. With
-// FLOOR_FILLS_LISTS=0 the lists stay empty.
+// modes accepted and sorted, labels formatted, choices read back.
 #include <windows.h>
 
 #include <ddraw.h>
@@ -43,13 +42,11 @@ static INT_PTR CALLBACK floor_dialog_proc(HWND dialog, UINT message, WPARAM wpar
     if (message == WM_INITDIALOG) {
         CheckDlgButton(dialog, IDC_SCALE_VIDEOS, 1);
         CheckDlgButton(dialog, IDC_PAGE_FLIP, 1);
-        if (FLOOR_FILLS_LISTS) {
-            SendDlgItemMessageA(dialog, IDC_GAME_RES, CB_RESETCONTENT, 0, 0);
-            SendDlgItemMessageA(dialog, IDC_VIDEO_RES, CB_RESETCONTENT, 0, 0);
-            fill_list(dialog, IDC_VIDEO_RES, VIDEO_LABELS, VIDEO_COUNT, VIDEO_SELECTED);
-            fill_list(dialog, IDC_GAME_RES, GAME_LABELS, GAME_COUNT, GAME_SELECTED);
-            SendDlgItemMessageA(dialog, IDC_GAME_RES, CB_GETCOUNT, 0, 0);
-        }
+        SendDlgItemMessageA(dialog, IDC_GAME_RES, CB_RESETCONTENT, 0, 0);
+        SendDlgItemMessageA(dialog, IDC_VIDEO_RES, CB_RESETCONTENT, 0, 0);
+        fill_list(dialog, IDC_VIDEO_RES, VIDEO_LABELS, VIDEO_COUNT, VIDEO_SELECTED);
+        fill_list(dialog, IDC_GAME_RES, GAME_LABELS, GAME_COUNT, GAME_SELECTED);
+        SendDlgItemMessageA(dialog, IDC_GAME_RES, CB_GETCOUNT, 0, 0);
         return TRUE;
     }
     if (message != WM_COMMAND || (LOWORD(wparam) != IDOK && LOWORD(wparam) != IDCANCEL))
