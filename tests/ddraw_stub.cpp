@@ -26,8 +26,6 @@ static const struct {
 
 static int initial_shown;
 static HHOOK hook;
-static IDirectDrawVtbl methods;
-static IDirectDraw object = {&methods};
 
 static int shown() {
     int count = ShowCursor(FALSE) + 1;
@@ -36,37 +34,28 @@ static int shown() {
 }
 
 // During a call the wait cursor is up; once the calls are over it is gone.
-static void log_call(const char* text, bool waiting) {
-    char path[MAX_PATH], line[300];
+// A dialog's activation is logged only when the cursor is wrong.
+static void log_call(const char* text, bool waiting, bool if_wrong = false) {
     bool wait = GetCursor() == LoadCursorA(nullptr, IDC_WAIT);
     bool right = waiting ? wait && shown() == initial_shown + 1 : !wait && shown() == initial_shown;
-    int length = snprintf(line, sizeof line, "%s%s ", text, right ? "" : "[cursor]");
-    DWORD written;
-    if (!GetEnvironmentVariableA("TAROPTS_LOG", path, sizeof path))
-        return;
-    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, 0, nullptr);
-    WriteFile(file, line, length, &written, nullptr);
-    CloseHandle(file);
+    const char* path = getenv("TAROPTS_LOG");
+    if (FILE* log = path && !(right && if_wrong) ? fopen(path, "a") : nullptr)
+        fprintf(log, "%s%s ", text, right ? "" : "[cursor]"), fclose(log);
 }
 
 // The result TAROPTS_FAIL asks of call, DD_OK for every other.
 static HRESULT result_of(const char* call) {
-    char fail[100];
+    const char* fail = getenv("TAROPTS_FAIL");
     size_t length = strlen(call);
-    if (!GetEnvironmentVariableA("TAROPTS_FAIL", fail, sizeof fail) ||
-        strncmp(fail, call, length) != 0 || fail[length] != '=')
+    if (fail == nullptr || strncmp(fail, call, length) != 0 || fail[length] != '=')
         return DD_OK;
     return static_cast<HRESULT>(strtoul(fail + length + 1, nullptr, 16));
 }
 
-// Logs a dialog or message box that comes up with the wait cursor.
+// The options dialog and the message box come up with the normal cursor.
 static LRESULT CALLBACK on_activate(int code, WPARAM wparam, LPARAM lparam) {
-    char name[16];
-    if (code == HCBT_ACTIVATE && GetClassNameA(reinterpret_cast<HWND>(wparam), name, 16) &&
-        strcmp(name, "#32770") == 0 &&
-        (GetCursor() == LoadCursorA(nullptr, IDC_WAIT) || shown() != initial_shown))
-        log_call("activate", false);
+    if (code == HCBT_ACTIVATE)
+        log_call("activate", false, true);
     return CallNextHookEx(hook, code, wparam, lparam);
 }
 
@@ -87,43 +76,35 @@ static HRESULT WINAPI set_cooperative_level(IDirectDraw*, HWND window, DWORD fla
 
 static HRESULT WINAPI enum_display_modes(IDirectDraw*, DWORD flags, LPDDSURFACEDESC wanted,
                                          LPVOID context, LPDDENUMMODESCALLBACK callback) {
-    char text[64], modes[8192] = "";
+    char text[64];
     snprintf(text, sizeof text, "enum(%lx,%d,%d)", flags, wanted != nullptr, context != nullptr);
     log_call(text, true);
     HRESULT result = result_of("EnumDisplayModes");
-    if (result == DD_OK)
-        GetEnvironmentVariableA("TAROPTS_MODES", modes, sizeof modes);
-    int reported = 0;
+    char* modes = strdup(result == DD_OK && getenv("TAROPTS_MODES") ? getenv("TAROPTS_MODES") : "");
     for (char* token = strtok(modes, " "); token; token = strtok(nullptr, " ")) {
         DDSURFACEDESC mode = {sizeof mode, DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT};
+        DDPIXELFORMAT& format = mode.ddpfPixelFormat;
         char depth[8] = "";
         int repeat = 1;
         sscanf(token, "%lux%lux%7[0-9a-z]*%d", &mode.dwWidth, &mode.dwHeight, depth, &repeat);
         for (const auto& f : FORMATS)
             if (strcmp(depth, f.name) == 0)
-                mode.ddpfPixelFormat = {sizeof(DDPIXELFORMAT),
-                                        f.flags,
-                                        f.fourcc,
-                                        {f.bits},
-                                        {f.red},
-                                        {f.green},
-                                        {f.blue}};
+                format = {sizeof format, f.flags, f.fourcc, {f.bits}, {f.red}, {f.green}, {f.blue}};
         for (int i = 0; i < repeat; ++i)
-            if (++reported, callback(&mode, context) == DDENUMRET_CANCEL) {
-                snprintf(text, sizeof text, "cancel@%d", reported);
-                return log_call(text, true), DD_OK;
-            }
+            if (callback(&mode, context) == DDENUMRET_CANCEL)
+                return DD_OK;
     }
     return result;
 }
 
+static IDirectDrawVtbl methods = {.Release = release,
+                                  .EnumDisplayModes = enum_display_modes,
+                                  .SetCooperativeLevel = set_cooperative_level};
+static IDirectDraw object = {&methods};
+
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
+    if (reason == DLL_PROCESS_ATTACH)
         initial_shown = shown();
-        methods.Release = release;
-        methods.EnumDisplayModes = enum_display_modes;
-        methods.SetCooperativeLevel = set_cooperative_level;
-    }
     return TRUE;
 }
 
