@@ -1,9 +1,6 @@
 // Arbitrary bytes as tarro.cfg through the real loader and saver, under ASan
-// and UBSan: no crash or leak; only "Too many lines!" ends a load, with 50
-// lines kept, and a failed copy ends it with "Out of memory!"; what the saver
-// writes, loaded and saved again, comes back byte for byte. A disk that fills
-// up during a save leaves a file that loads as the old one, and a file that
-// could not be read whole is not written over.
+// and UBSan, with a full disk, a read error and a failed copy; the checks say
+// what must hold.
 #include <errno.h>
 #include <setjmp.h>
 #include <stdio.h>
@@ -18,47 +15,35 @@
 #include "settings/cfg_file.h"
 #include "shell/fatal.h"
 
+static const std::string UNABLE_TO_WRITE = "save_cfg_file | Unable to write to file 'TARRO.CFG'!";
 static std::string message;
-static int failing_malloc;  // counts down to the call that fails; 0: none
-static long disk_room = -1; // how large a write may make the file; -1: any
-static long readable = -1;  // reads past this offset fail; -1: none do
-static bool read_failed;
+static int failing_malloc; // counts down to the call that fails; 0: none
+static size_t disk_room;   // the size past which the file cannot grow; 0: no limit
+static bool read_error;    // reads end in an error
 static FILE* last_opened;
 
-extern "C" void* __real_malloc(size_t size);
-extern "C" void* __wrap_malloc(size_t size) {
+extern "C" {
+void* __real_malloc(size_t size);
+FILE* __real_fopen(const char* path, const char* mode);
+size_t __real_fwrite(const void* data, size_t size, size_t count, FILE* file);
+int __real_ferror(FILE* file);
+
+void* __wrap_malloc(size_t size) {
     return failing_malloc > 0 && --failing_malloc == 0 ? nullptr : __real_malloc(size);
 }
-
-extern "C" FILE* __real_fopen(const char* path, const char* mode);
-extern "C" FILE* __wrap_fopen(const char* path, const char* mode) {
+FILE* __wrap_fopen(const char* path, const char* mode) {
     return last_opened = __real_fopen(path, mode);
 }
-
-// Both stop at a limit as a full disk or a bad sector would: what fits is done.
-static size_t limited(long limit, FILE* file, size_t bytes) {
-    long at = ftell(file);
-    return limit < 0 || at + static_cast<long>(bytes) <= limit ? bytes : std::max(limit - at, 0L);
-}
-
-extern "C" size_t __real_fwrite(const void* data, size_t size, size_t count, FILE* file);
-extern "C" size_t __wrap_fwrite(const void* data, size_t size, size_t count, FILE* file) {
-    size_t bytes = limited(disk_room, file, size * count);
-    if (bytes < size * count)
-        errno = ENOSPC;
+size_t __wrap_fwrite(const void* data, size_t size, size_t count, FILE* file) {
+    // As on a full disk, what fits is written.
+    size_t at = ftell(file), bytes = size * count;
+    if (disk_room > 0 && at + bytes > disk_room)
+        bytes = std::max(at, disk_room) - at, errno = ENOSPC;
     return __real_fwrite(data, 1, bytes, file) / size;
 }
-
-extern "C" size_t __real_fread(void* data, size_t size, size_t count, FILE* file);
-extern "C" size_t __wrap_fread(void* data, size_t size, size_t count, FILE* file) {
-    size_t bytes = limited(readable, file, size * count);
-    read_failed = read_failed || bytes < size * count;
-    return __real_fread(data, 1, bytes, file) / size;
+int __wrap_ferror(FILE* file) {
+    return read_error || __real_ferror(file);
 }
-
-extern "C" int __real_ferror(FILE* file);
-extern "C" int __wrap_ferror(FILE* file) {
-    return read_failed || __real_ferror(file);
 }
 
 void fatal_error(const char* caption, const char* format, ...) {
@@ -71,15 +56,21 @@ static void check(bool condition, const char* what) {
         fprintf(stderr, "cfg_fuzz: %s\n", what), abort();
 }
 
-// Runs a stage as the program does, from fresh settings if asked, and returns
-// its message, if any.
-static std::string run(void (*stage)(), bool fresh) {
-    for (int i = 0; fresh && i < app_state.extra_line_count; ++i)
-        free(app_state.extra_lines[i]);
-    if (fresh)
+static std::string cfg() {
+    std::ifstream file("tarro.cfg", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// Runs a stage as the program does and returns its message, if any: a load
+// from fresh settings and the given file, a save from the settings as they are.
+static std::string run(void (*stage)(), const std::string& file = "") {
+    if (stage == load_cfg_file) {
+        for (int i = 0; i < app_state.extra_line_count; ++i)
+            free(app_state.extra_lines[i]);
         app_state = app_state_record();
+        std::ofstream("tarro.cfg", std::ios::binary) << file;
+    }
     message.clear();
-    read_failed = false;
     if (setjmp(app_state.fatal_jump) == 0)
         stage();
     else if (stage == load_cfg_file)
@@ -87,74 +78,40 @@ static std::string run(void (*stage)(), bool fresh) {
     return message;
 }
 
-static std::string cfg(const std::string* bytes = nullptr) {
-    if (bytes != nullptr)
-        std::ofstream("tarro.cfg", std::ios::binary) << *bytes;
-    std::ifstream file("tarro.cfg", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-// What a load made of the file.
-static std::string loaded() {
-    check(run(load_cfg_file, true).empty(), "a file the saver left does not load");
-    const app_state_record& s = app_state;
-    std::string text = std::to_string(s.page_flipping) + " " + std::to_string(s.scale_videos);
-    for (const display_mode& m : {s.game_mode, s.video_mode})
-        text += " " + std::to_string(m.width) + "x" + std::to_string(m.height) + "x" +
-                std::to_string(m.hicolor);
-    for (int i = 0; i < s.extra_line_count; ++i)
-        text += std::string("\n") + s.extra_lines[i];
-    return text;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
-    const long old_size = static_cast<long>(size);
-    const size_t pick = std::hash<std::string>()(input);
-    cfg(&input);
-    std::string ended = run(load_cfg_file, true);
+    std::string ended = run(load_cfg_file, input);
     int kept = app_state.extra_line_count;
     check(ended.empty() || (ended == "load_cfg_file | Too many lines!" && kept == MAX_EXTRA_LINES),
           "a load ends other than with 50 lines kept and \"Too many lines!\"");
     if (ended.empty()) {
-        check(run(save_cfg_file, false).empty(), "the save fails");
+        check(run(save_cfg_file).empty(), "the save fails");
         std::string saved = cfg();
-        loaded();
-        check(run(save_cfg_file, false).empty() && cfg() == saved,
+        check(run(load_cfg_file, saved).empty() && run(save_cfg_file).empty() && cfg() == saved,
               "saving what was saved changes the file");
-        std::string old = (cfg(&input), loaded());
 
         // The disk held the old file and has room for some of the growth.
-        cfg(&input);
-        long growth = std::max(static_cast<long>(saved.size()) - old_size, 0L);
-        disk_room = old_size + static_cast<long>(pick % (growth + 1));
-        run(load_cfg_file, true);
-        bool failed = !run(save_cfg_file, false).empty();
-        disk_room = -1;
-        check(failed ? loaded() == old : cfg() == saved,
-              "a save on a full disk leaves other than the old file or the new one");
+        size_t growth = std::max(saved.size(), size) - size;
+        disk_room = size + std::hash<std::string>()(input) % (growth + 1);
+        run(load_cfg_file, input);
+        bool failed = run(save_cfg_file) == UNABLE_TO_WRITE;
+        disk_room = 0;
+        check(cfg() == (failed ? input : saved), "a full disk leaves other than old or new bytes");
 
-        // A read error part of the way: the file is left as it is.
-        if (size > 0) {
-            cfg(&input);
-            readable = static_cast<long>(pick % size);
-            bool cut = run(load_cfg_file, true).empty() && read_failed;
-            readable = -1;
-            check(!cut || (run(save_cfg_file, false) ==
-                               "save_cfg_file | Unable to write to file 'TARRO.CFG'!" &&
-                           cfg() == input),
-                  "a file not read whole is written over");
-        }
+        read_error = true;
+        bool loaded = run(load_cfg_file, input).empty();
+        read_error = false;
+        check(!loaded || (run(save_cfg_file) == UNABLE_TO_WRITE && cfg() == input),
+              "a file not read whole is written over");
     }
     if (kept > 0) {
-        cfg(&input);
         failing_malloc = 1 + static_cast<int>(size % kept);
         int copied = failing_malloc - 1;
-        check(run(load_cfg_file, true) == "load_cfg_file | Out of memory!" &&
+        check(run(load_cfg_file, input) == "load_cfg_file | Out of memory!" &&
                   app_state.extra_line_count == copied,
               "a failed copy does not end the load with \"Out of memory!\"");
         failing_malloc = 0;
     }
-    run([] {}, true);
+    run(load_cfg_file); // frees the kept lines
     return 0;
 }
