@@ -1,5 +1,5 @@
 #!/bin/sh
-# Prints the size of the i386 taropts.exe, and its start, end and memory under
+# Prints the size of the i386 taropts.exe, and its start and end under
 # Wine beside the floor program, both started and timed by the test driver.
 #
 #   bench/run.sh [RUNS]     RUNS alternating runs of each program, default 30
@@ -66,7 +66,7 @@ verdict="within the limit"
 echo "== Size of the i386 taropts.exe: $size bytes ($(awk "BEGIN { printf \"%.1f\", $size / 1024 }")" \
     "KiB), $verdict of $SIZE_LIMIT bytes"
 
-# One run of the bench scenario; leaves "READY-MS PEAK-KIB END-MS FAILED-CHECKS..."
+# One run of the bench scenario; leaves "READY-MS END-MS FAILED-CHECKS..."
 # in $work/row. A run without a dialog ends the bench.
 run() {
     WINEDLLOVERRIDES=ddraw=n,b TAROPTS_PROGRAM=$work/stage/$1.exe sh tests/scenario.sh \
@@ -77,9 +77,9 @@ run() {
         echo "bench: $1.exe never showed its dialog" >&2
         exit 1
     fi
-    tr -d '\r' <"$work/out" | awk '/^ready / { ready = $2; peak = $6 } /^end / { end = $2 }
+    tr -d '\r' <"$work/out" | awk '/^ready / { ready = $2 } /^end / { end = $2 }
         /^[^ ].*:$/ { failed = failed (failed ? ", " : "") substr($0, 1, length($0) - 1) }
-        END { print ready, peak, end, failed }' >"$work/row"
+        END { print ready, end, failed }' >"$work/row"
 }
 
 echo
@@ -90,7 +90,7 @@ echo "floor.exe: every platform call of taropts.exe, the same lists as fixed tex
 # the driver's checks each program fails.
 for program in $PROGRAMS; do
     run "$program"
-    failed=$(cut -d' ' -f4- "$work/row")
+    failed=$(cut -d' ' -f3- "$work/row")
     echo "$program.exe: ${failed:+checks failed: }${failed:-every check passed}"
 done
 : >"$work/results"
@@ -98,7 +98,7 @@ i=0
 while [ $i -lt "$runs" ]; do
     for program in $PROGRAMS; do
         run "$program"
-        echo "$program $(cut -d' ' -f1-3 "$work/row")" >>"$work/results"
+        echo "$program $(cut -d' ' -f1-2 "$work/row")" >>"$work/results"
     done
     i=$((i + 1))
 done
@@ -111,11 +111,10 @@ summary() {
 }
 echo
 echo "Medians of $runs alternating runs (lowest-highest):"
-printf '%-16s %-22s %-7s %-18s %s\n' "" "start to ready" ratio "OK to end" "peak memory"
+printf '%-16s %-22s %-7s %s\n' "" "start to ready" ratio "OK to end"
 floor=$(summary floor 2 | cut -d' ' -f1)
 for program in $PROGRAMS; do
-    set -- $(summary "$program" 2) $(summary "$program" 4) $(summary "$program" 3)
+    set -- $(summary "$program" 2) $(summary "$program" 3)
     ratio=$(awk "BEGIN { printf \"%.3f\", $1 / $floor }")
-    printf '%-16s %6s ms %-12s %-7s %5s ms %-9s %6.0f KiB %s\n' "$program.exe" \
-        "$1" "($2)" "$ratio" "$3" "($4)" "$5" "($6)"
+    printf '%-16s %6s ms %-12s %-7s %5s ms %s\n' "$program.exe" "$1" "($2)" "$ratio" "$3" "($4)"
 done
