@@ -87,8 +87,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (ended.empty()) {
         check(run(save_cfg_file).empty(), "the save fails");
         std::string saved = cfg();
-        check(run(load_cfg_file, saved).empty() && run(save_cfg_file).empty() && cfg() == saved,
-              "saving what was saved changes the file");
 
         // The disk held the old file and has room for some of the growth.
         size_t growth = std::max(saved.size(), size) - size;

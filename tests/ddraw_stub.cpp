@@ -24,20 +24,19 @@ static const struct {
     {"yuy2", DDPF_FOURCC, MAKEFOURCC('Y', 'U', 'Y', '2'), 16}, // its YUV bit count
 };
 
-static int initial_shown;
-static HHOOK hook;
-
 static int shown() {
     int count = ShowCursor(FALSE) + 1;
     ShowCursor(TRUE);
     return count;
 }
 
+static const int initial_shown = shown(); // as the program found it
+
 // During a call the wait cursor is up; once the calls are over it is gone.
 // A dialog's activation is logged only when the cursor is wrong.
 static void log_call(const char* text, bool waiting, bool if_wrong = false) {
     bool wait = GetCursor() == LoadCursorA(nullptr, IDC_WAIT);
-    bool right = waiting ? wait && shown() == initial_shown + 1 : !wait && shown() == initial_shown;
+    bool right = wait == waiting && shown() == initial_shown + waiting;
     const char* path = getenv("TAROPTS_LOG");
     if (FILE* log = path && !(right && if_wrong) ? fopen(path, "a") : nullptr)
         fprintf(log, "%s%s ", text, right ? "" : "[cursor]"), fclose(log);
@@ -45,18 +44,17 @@ static void log_call(const char* text, bool waiting, bool if_wrong = false) {
 
 // The result TAROPTS_FAIL asks of call, DD_OK for every other.
 static HRESULT result_of(const char* call) {
-    const char* fail = getenv("TAROPTS_FAIL");
-    size_t length = strlen(call);
-    if (fail == nullptr || strncmp(fail, call, length) != 0 || fail[length] != '=')
-        return DD_OK;
-    return static_cast<HRESULT>(strtoul(fail + length + 1, nullptr, 16));
+    char name[32] = "";
+    unsigned long result = DD_OK;
+    sscanf(getenv("TAROPTS_FAIL") ? getenv("TAROPTS_FAIL") : "", "%31[^=]=%lx", name, &result);
+    return strcmp(name, call) == 0 ? static_cast<HRESULT>(result) : DD_OK;
 }
 
 // The options dialog and the message box come up with the normal cursor.
 static LRESULT CALLBACK on_activate(int code, WPARAM wparam, LPARAM lparam) {
     if (code == HCBT_ACTIVATE)
         log_call("activate", false, true);
-    return CallNextHookEx(hook, code, wparam, lparam);
+    return CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
 static ULONG WINAPI release(IDirectDraw*) {
@@ -102,16 +100,9 @@ static IDirectDrawVtbl methods = {.Release = release,
                                   .SetCooperativeLevel = set_cooperative_level};
 static IDirectDraw object = {&methods};
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH)
-        initial_shown = shown();
-    return TRUE;
-}
-
 extern "C" __declspec(dllexport) HRESULT WINAPI
     DirectDrawCreate(GUID* guid, LPDIRECTDRAW* out, IUnknown* outer) {
-    if (hook == nullptr)
-        hook = SetWindowsHookExA(WH_CBT, on_activate, nullptr, GetCurrentThreadId());
+    SetWindowsHookExA(WH_CBT, on_activate, nullptr, GetCurrentThreadId());
     log_call(guid == nullptr && outer == nullptr ? "create" : "create(args)", true);
     *out = result_of("DirectDrawCreate") == DD_OK ? &object : nullptr;
     return result_of("DirectDrawCreate");

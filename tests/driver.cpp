@@ -89,13 +89,10 @@ static bool read_row(const char* path, const std::string& name) {
         else if (line.empty() || line[0] == '#' || into == nullptr)
             continue;
         else if (std::find(KEYS, std::end(KEYS), key) == std::end(KEYS) || into->count(key))
-            return printf("%s:%d: unknown or repeated key: %s\n", path, number, line.c_str()),
-                   false;
+            return printf("%s:%d: unknown or repeated key\n", path, number), false;
         else
             (*into)[key] = key == "file" || key == "after" ? decode(p) : text;
     }
-    if (row.empty())
-        return printf("%s: no scenario '%s'\n", path, name.c_str()), false;
     row.insert(defaults.begin(), defaults.end());
     return true;
 }
@@ -195,7 +192,6 @@ static std::string observe(const std::string& key, HWND dialog, const std::strin
            ", focus on " + std::to_string(GetDlgCtrlID(focus_of(dialog)));
 }
 
-// Selects a list entry or clicks a button, as the player would.
 static void do_step(const std::string& step, HWND dialog) {
     std::string verb = step.substr(0, step.find(' '));
     std::string what = step.size() > verb.size() ? step.substr(verb.size() + 1) : "";
@@ -276,9 +272,7 @@ static void run(const std::string& program) {
 }
 
 int main(int argc, char** argv) {
-    if (argc != 5)
-        return printf("usage: driver TABLE SCENARIO FOLDER prepare|run\n"), 2;
-    if (!read_row(argv[1], argv[2]))
+    if (argc != 5 || !read_row(argv[1], argv[2]))
         return 2;
     bool preparing = std::string(argv[4]) == "prepare";
     folder = argv[3] + std::string(preparing ? ".in" : "");

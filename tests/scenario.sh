@@ -17,13 +17,11 @@ trap release EXIT
 read -r where screen <<END
 $(tr -d '\r' <"$dir.plan")
 END
-case $where in
-full) mount -t tmpfs -o size=4k tmpfs "$dir" ;;
-ro-folder) mount -t tmpfs -o size=64k tmpfs "$dir" ;;
-esac && cp -a "$dir.in/." "$dir/" && case $where in
+[ "$where" != full ] || mount -t tmpfs -o size=4k tmpfs "$dir" || exit 1
+cp -a "$dir.in/." "$dir/" && case $where in
 folder) mkdir "$dir/tarro.cfg" ;;
 full) cat /dev/zero >"$dir/filler" 2>/dev/null || true ;;
-ro-folder) mount -o remount,ro "$dir" ;;
+ro-folder) mount --bind "$dir" "$dir" && mount -o remount,bind,ro "$dir" ;;
 ro-file) mount --bind "$dir/tarro.cfg" "$dir/tarro.cfg" && mount -o remount,bind,ro "$dir/tarro.cfg" ;;
 esac || exit 1
 "$@" ${screen:+-s "$screen"} "$driver" "$table" "$name" "$dir" run
