@@ -1,6 +1,6 @@
 // Arbitrary bytes as tarro.cfg through the real loader and saver, under ASan
-// and UBSan, with a full disk, a read error and a failed copy; the checks say
-// what must hold.
+// and UBSan, with a full disk, a file that cannot be read and a failed copy;
+// the checks say what must hold.
 #include <errno.h>
 #include <setjmp.h>
 #include <stdio.h>
@@ -19,7 +19,7 @@ static const std::string UNABLE_TO_WRITE = "save_cfg_file | Unable to write to f
 static std::string message;
 static int failing_malloc; // counts down to the call that fails; 0: none
 static size_t disk_room;   // the size past which the file cannot grow; 0: no limit
-static bool read_error;    // reads end in an error
+static int unreadable;     // 1: opening for reading fails, 2: reading ends in an error
 static FILE* last_opened;
 
 extern "C" {
@@ -32,6 +32,8 @@ void* __wrap_malloc(size_t size) {
     return failing_malloc > 0 && --failing_malloc == 0 ? nullptr : __real_malloc(size);
 }
 FILE* __wrap_fopen(const char* path, const char* mode) {
+    if (unreadable == 1 && std::string(mode) == "rb")
+        return errno = EACCES, nullptr;
     return last_opened = __real_fopen(path, mode);
 }
 size_t __wrap_fwrite(const void* data, size_t size, size_t count, FILE* file) {
@@ -42,7 +44,7 @@ size_t __wrap_fwrite(const void* data, size_t size, size_t count, FILE* file) {
     return __real_fwrite(data, 1, bytes, file) / size;
 }
 int __wrap_ferror(FILE* file) {
-    return read_error || __real_ferror(file);
+    return unreadable == 2 || __real_ferror(file);
 }
 }
 
@@ -96,9 +98,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         disk_room = 0;
         check(cfg() == (failed ? input : saved), "a full disk leaves other than old or new bytes");
 
-        read_error = true;
+        unreadable = 1 + static_cast<int>(size % 2);
         bool loaded = run(load_cfg_file, input).empty();
-        read_error = false;
+        unreadable = 0;
         check(!loaded || (run(save_cfg_file) == UNABLE_TO_WRITE && cfg() == input),
               "a file not read whole is written over");
     }

@@ -1,7 +1,6 @@
-// Runs one scenario of the table against the real taropts.exe under Wine.
-//   driver TABLE SCENARIO FOLDER prepare|run
-// prepare puts tarro.cfg in FOLDER.in and prints where it lies and the screen;
-// run uses the program in FOLDER as a player would and checks what is seen.
+// Runs one scenario of the table against the real taropts.exe under Wine:
+// "driver TABLE SCENARIO FOLDER prepare" puts tarro.cfg in FOLDER.in and prints where
+// it lies and the screen; "run" uses the program in FOLDER and checks what is seen.
 #include <windows.h>
 
 #include <stdio.h>
@@ -145,8 +144,7 @@ static HWND focus_of(HWND window) {
 
 static bool start(const std::string& program, PROCESS_INFORMATION* process) {
     STARTUPINFOA startup = {sizeof startup};
-    std::string command = "\"" + program + "\"";
-    return CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+    return CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr,
                           folder.c_str(), &startup, process);
 }
 
