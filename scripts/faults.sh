@@ -8,7 +8,7 @@
 # SOURCE_TREE (this repository's working tree unless given; build/ and .git
 # left out) is copied once into SCRATCH/tree (default build/faults). Each
 # fault then goes into a fresh copy of its file there, the PRESET build
-# (windows64; windows where the host runs 32-bit code) runs, then its tests
+# (windows64 unless given; windows too on a host that runs 32-bit code) runs, then its tests
 # (ctest --stop-on-failure); a fault in settings/ that they miss also gets
 # SECONDS (30) of the fuzzer. -n only checks that each fault applies and
 # builds. One line a fault, also written to RESULTS when given:
