@@ -79,6 +79,7 @@ static HRESULT WINAPI enum_display_modes(IDirectDraw*, DWORD flags, LPDDSURFACED
     log_call(text, true);
     HRESULT result = result_of("EnumDisplayModes");
     char* modes = strdup(result == DD_OK && getenv("TAROPTS_MODES") ? getenv("TAROPTS_MODES") : "");
+    int reported = 0;
     for (char* token = strtok(modes, " "); token; token = strtok(nullptr, " ")) {
         DDSURFACEDESC mode = {sizeof mode, DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT};
         DDPIXELFORMAT& format = mode.ddpfPixelFormat;
@@ -89,8 +90,10 @@ static HRESULT WINAPI enum_display_modes(IDirectDraw*, DWORD flags, LPDDSURFACED
             if (strcmp(depth, f.name) == 0)
                 format = {sizeof format, f.flags, f.fourcc, {f.bits}, {f.red}, {f.green}, {f.blue}};
         for (int i = 0; i < repeat; ++i)
-            if (callback(&mode, context) == DDENUMRET_CANCEL)
-                return DD_OK;
+            if (++reported, callback(&mode, context) == DDENUMRET_CANCEL) {
+                snprintf(text, sizeof text, "cancel@%d", reported); // the mode it stopped at
+                return log_call(text, true), DD_OK;
+            }
     }
     return result;
 }

@@ -142,10 +142,13 @@ static HWND focus_of(HWND window) {
     return info.hwndFocus;
 }
 
-static bool start(const std::string& program, PROCESS_INFORMATION* process) {
+// The program started in the scenario's folder, or null.
+static HANDLE start(const std::string& program) {
     STARTUPINFOA startup = {sizeof startup};
-    return CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr,
-                          folder.c_str(), &startup, process);
+    PROCESS_INFORMATION started = {};
+    CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                   &startup, &started);
+    return started.hProcess;
 }
 
 static DWORD exit_code(HANDLE process) {
@@ -166,11 +169,8 @@ static std::string observe(const std::string& key, HWND dialog, const std::strin
     if (key == "checks")
         return "page=" + std::to_string(ask(GetDlgItem(dialog, 101), BM_GETCHECK)) +
                " scale=" + std::to_string(ask(GetDlgItem(dialog, 105), BM_GETCHECK));
-    if (key == "second") { // the exit code of another instance started meanwhile
-        PROCESS_INFORMATION second = {};
-        start(program, &second);
-        return std::to_string(exit_code(second.hProcess));
-    }
+    if (key == "second") // the exit code of another instance started meanwhile
+        return std::to_string(exit_code(start(program)));
     if (key == "host") { // the dialog's owner, which gives the program its taskbar button
         HWND host = GetWindow(dialog, GW_OWNER);
         RECT r = {};
@@ -226,19 +226,19 @@ static void run(const std::string& program) {
     HANDLE held = share == 4 ? INVALID_HANDLE_VALUE
                              : CreateFileA(cfg.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                            0, nullptr);
-    PROCESS_INFORMATION process;
     // Wine has been seen to refuse a start once on a loaded machine.
-    if (!start(program, &process) &&
-        (printf("start: error %lu\n", GetLastError()), Sleep(1000), !start(program, &process)))
+    HANDLE process = start(program);
+    if (!process &&
+        (printf("start: error %lu\n", GetLastError()), Sleep(1000), !(process = start(program))))
         return check("start", program, "error " + std::to_string(GetLastError()));
-    DWORD started = GetTickCount(), id = process.dwProcessId;
+    DWORD started = GetTickCount(), id = GetProcessId(process);
     HWND dialog, box = nullptr;
     while (!(dialog = shown_dialog(id, false)) && !(box = shown_dialog(id, true)) &&
-           WaitForSingleObject(process.hProcess, 2) && GetTickCount() - started < 20000)
+           WaitForSingleObject(process, 2) && GetTickCount() - started < 20000)
         ;
     if (dialog != nullptr) {
         // Up once the modal loop waits for input, with the focus on the first tab stop.
-        WaitForInputIdle(process.hProcess, 10000);
+        WaitForInputIdle(process, 10000);
         for (DWORD t = GetTickCount(); !focus_of(dialog) && GetTickCount() - t < 10000;)
             Sleep(1);
         printf("ready %lu ms\n", GetTickCount() - started);
@@ -249,7 +249,7 @@ static void run(const std::string& program) {
         for (std::string step; std::getline(steps >> std::ws, step, ';');)
             do_step(step, dialog);
         DWORD ended = GetTickCount();
-        while (!(box = shown_dialog(id, true)) && WaitForSingleObject(process.hProcess, 2) &&
+        while (!(box = shown_dialog(id, true)) && WaitForSingleObject(process, 2) &&
                GetTickCount() - ended < 10000)
             ;
         printf("end %lu ms\n", GetTickCount() - ended);
@@ -261,7 +261,7 @@ static void run(const std::string& program) {
                     (GetWindow(box, GW_OWNER) ? " (owned)" : "")
               : "none");
     PostMessageA(box, WM_COMMAND, IDOK, 0);
-    check("exit code", field("exit", "0"), std::to_string(exit_code(process.hProcess)));
+    check("exit code", field("exit", "0"), std::to_string(exit_code(process)));
     CloseHandle(held);
 
     check("tarro.cfg", field("after", row.count("file") ? "unchanged" : "none"), cfg_state());
