@@ -14,7 +14,7 @@
 #include "shell/host_window.h"
 
 // What taropts.exe lists for the test display driver's typical modes, and
-// the entries that bench/scenario.txt's tarro.cfg selects.
+// the entries that the timed scenario's tarro.cfg selects.
 static const char* const GAME_LABELS[] = {
     "320x200x256", "320x200x65536", "320x240x256", "320x240x65536", "512x384x256", "512x384x65536",
     "640x400x256", "640x400x65536", "640x480x256", "640x480x65536", "800x600x256", "800x600x65536"};
