@@ -111,17 +111,13 @@ scenarios() { # LOG
     echo "$failed (only now and then)"
 }
 
-# libFuzzer on the seed corpus; prints what it found, and fails when it found nothing.
+# The tree's own fuzz run; prints what it found, and fails when it found nothing.
 fuzz() { # LOG
-    rm -rf "$scratch/fuzz"
-    mkdir -p "$scratch/fuzz/corpus" "$scratch/fuzz/artifacts" "$scratch/fuzz/work"
-    status=0
-    # The target writes tarro.cfg in its current folder.
-    (cd "$scratch/fuzz/work" && exec "$tree/build/fuzz/tests/cfg_fuzz" -max_total_time="$seconds" \
-        -timeout=10 -dict="$tree/tests/fuzz/cfg.dict" -artifact_prefix="$scratch/fuzz/artifacts/" \
-        "$scratch/fuzz/corpus" "$tree/tests/fuzz/corpus") >"$1" 2>&1 || status=$?
-    [ "$status" != 0 ] || [ -n "$(ls "$scratch/fuzz/artifacts")" ] || return 1
-    found=$(grep -m 1 -E '^cfg_fuzz: |^SUMMARY: |ERROR: libFuzzer' "$1" | sed 's/^SUMMARY: //; s/ (.*) / /') || true
+    ! sh "$tree/scripts/fuzz.sh" "$seconds" >"$1" 2>&1 || return 1
+    log=$tree/build/fuzz/fuzz.log
+    cat "$log" >>"$1"
+    found=$(grep -m 1 -E '^cfg_fuzz: |^SUMMARY: |ERROR: libFuzzer' "$log" |
+        sed 's/^SUMMARY: //; s/ (.*) / /') || true
     echo "cfg_fuzz${found:+ ($found)}"
 }
 
