@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <functional>
 #include <string>
 
 #include "settings/app_state.h"

@@ -1,6 +1,6 @@
 // Runs one scenario of the table against the real taropts.exe under Wine:
-// "driver TABLE SCENARIO FOLDER prepare" puts tarro.cfg in FOLDER.in and prints where
-// it lies and the screen; "run" uses the program in FOLDER and checks what is seen.
+// "driver TABLE SCENARIO FOLDER prepare" puts tarro.cfg in FOLDER.in and prints the
+// screen and where the file lies; "run" uses the program in FOLDER and checks what is seen.
 #include <windows.h>
 
 #include <stdio.h>
@@ -63,10 +63,6 @@ static std::string decode(const char*& p, bool in_group = false) {
     return out;
 }
 
-static std::string field(const char* key, const char* absent = "") {
-    return row.count(key) ? row[key] : absent;
-}
-
 static std::string read_file(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), {});
@@ -93,17 +89,13 @@ static bool read_row(const char* path, const std::string& name) {
             (*into)[key] = key == "file" || key == "after" ? decode(p) : text;
     }
     row.insert(defaults.begin(), defaults.end());
+    row.insert({"after", row.count("file") ? "unchanged" : "none"});
     return true;
 }
 
 static std::string text_of(HWND window) {
     char text[512] = "";
     return GetWindowTextA(window, text, sizeof text), text;
-}
-
-// A program that does not answer holds the test up until ctest ends it.
-static LRESULT ask(HWND window, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
-    return SendMessageW(window, message, wparam, lparam);
 }
 
 // The process's visible options dialog or message box (text id 0xFFFF), or null.
@@ -121,10 +113,10 @@ static HWND shown_dialog(DWORD process, bool message_box) {
 static std::string list_of(HWND dialog, int id) {
     HWND list = GetDlgItem(dialog, id);
     std::string text;
-    LRESULT selected = ask(list, CB_GETCURSEL);
-    for (LRESULT i = 0, count = ask(list, CB_GETCOUNT); i < count; ++i) {
+    LRESULT selected = SendMessageW(list, CB_GETCURSEL, 0, 0);
+    for (LRESULT i = 0, count = SendMessageW(list, CB_GETCOUNT, 0, 0); i < count; ++i) {
         wchar_t entry[256] = L""; // longer than any label
-        ask(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry));
+        SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry));
         text += (i ? " " : "") + std::string(i == selected ? "*" : "") +
                 std::string(entry, entry + wcslen(entry));
     }
@@ -167,8 +159,8 @@ static std::string observe(const std::string& key, HWND dialog, const std::strin
         return "game=" + selected_in(list_of(dialog, 17)) +
                " video=" + selected_in(list_of(dialog, 103));
     if (key == "checks")
-        return "page=" + std::to_string(ask(GetDlgItem(dialog, 101), BM_GETCHECK)) +
-               " scale=" + std::to_string(ask(GetDlgItem(dialog, 105), BM_GETCHECK));
+        return "page=" + std::to_string(SendMessageW(GetDlgItem(dialog, 101), BM_GETCHECK, 0, 0)) +
+               " scale=" + std::to_string(SendMessageW(GetDlgItem(dialog, 105), BM_GETCHECK, 0, 0));
     if (key == "second") // the exit code of another instance started meanwhile
         return std::to_string(exit_code(start(program)));
     if (key == "host") { // the dialog's owner, which gives the program its taskbar button
@@ -177,7 +169,7 @@ static std::string observe(const std::string& key, HWND dialog, const std::strin
         GetWindowRect(host, &r);
         // Disabled while the dialog is up; a keyboard menu would not return.
         EnableWindow(host, TRUE);
-        LRESULT answer = ask(host, WM_SYSCOMMAND, SC_KEYMENU, 0);
+        LRESULT answer = SendMessageW(host, WM_SYSCOMMAND, SC_KEYMENU, 0);
         EnableWindow(host, FALSE);
         return std::string(IsWindowVisible(host) ? "visible, " : "hidden, ") +
                (IsRectEmpty(&r) ? "empty, " : "not empty, ") + "keyboard menu " +
@@ -196,12 +188,13 @@ static void do_step(const std::string& step, HWND dialog) {
     if (verb == "game" || verb == "video") {
         HWND list = GetDlgItem(dialog, verb == "game" ? 17 : 103);
         std::wstring label(what.begin(), what.end());
-        LRESULT at = ask(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                         reinterpret_cast<LPARAM>(label.c_str()));
-        at < 0 ? check(step, "an entry", "none") : (void)ask(list, CB_SETCURSEL, at);
+        LRESULT at = SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                  reinterpret_cast<LPARAM>(label.c_str()));
+        at < 0 ? check(step, "an entry", "none") : (void)SendMessageW(list, CB_SETCURSEL, at, 0);
     } else {
         HWND button = FindWindowExA(dialog, nullptr, "Button", what.c_str());
-        verb == "click" && button ? (void)ask(button, BM_CLICK) : check(step, "a button", "none");
+        verb == "click" && button ? (void)SendMessageW(button, BM_CLICK, 0, 0)
+                                  : check(step, "a button", "none");
     }
 }
 
@@ -217,9 +210,9 @@ static std::string cfg_state() {
 }
 
 static void run(const std::string& program) {
-    std::string log = folder + ".log", where = field("where");
-    SetEnvironmentVariableA("TAROPTS_MODES", field("modes").c_str());
-    SetEnvironmentVariableA("TAROPTS_FAIL", field("fail").c_str());
+    std::string log = folder + ".log", where = row["where"];
+    SetEnvironmentVariableA("TAROPTS_MODES", row["modes"].c_str());
+    SetEnvironmentVariableA("TAROPTS_FAIL", row["fail"].c_str());
     SetEnvironmentVariableA("TAROPTS_LOG", log.c_str());
     // Another program has the file open for reading and shares it as named.
     DWORD share = std::find(HELD, std::end(HELD), where) - HELD;
@@ -245,7 +238,7 @@ static void run(const std::string& program) {
         for (const char* key : {"dialog", "game", "video", "selected", "checks", "host", "second"})
             if (row.count(key))
                 check(key, row[key], observe(key, dialog, program));
-        std::istringstream steps(field("do"));
+        std::istringstream steps(row["do"]);
         for (std::string step; std::getline(steps >> std::ws, step, ';');)
             do_step(step, dialog);
         DWORD ended = GetTickCount();
@@ -255,18 +248,18 @@ static void run(const std::string& program) {
         printf("end %lu ms\n", GetTickCount() - ended);
     }
     // No icon, and unowned, so that it comes up over a dialog that is abandoned.
-    check("message box", field("box", "none"),
+    check("message box", row["box"],
           box ? text_of(box) + " | " + text_of(GetDlgItem(box, 0xFFFF)) +
-                    (ask(GetDlgItem(box, 0x440), STM_GETICON) ? " (icon)" : "") +
+                    (SendMessageW(GetDlgItem(box, 0x440), STM_GETICON, 0, 0) ? " (icon)" : "") +
                     (GetWindow(box, GW_OWNER) ? " (owned)" : "")
               : "none");
     PostMessageA(box, WM_COMMAND, IDOK, 0);
-    check("exit code", field("exit", "0"), std::to_string(exit_code(process)));
+    check("exit code", row["exit"], std::to_string(exit_code(process)));
     CloseHandle(held);
 
-    check("tarro.cfg", field("after", row.count("file") ? "unchanged" : "none"), cfg_state());
+    check("tarro.cfg", row["after"], cfg_state());
     std::string calls = read_file(log);
-    check("display driver calls", field("calls"), calls.substr(0, calls.find_last_not_of(' ') + 1));
+    check("display driver calls", row["calls"], calls.substr(0, calls.find_last_not_of(' ') + 1));
 }
 
 int main(int argc, char** argv) {
@@ -277,7 +270,7 @@ int main(int argc, char** argv) {
     cfg = folder + "/tarro.cfg";
     if (!preparing) {
         const char* program = getenv("TAROPTS_PROGRAM"); // another program to time, for the bench
-        run(program ? program : field("driver") == "wine" ? TAROPTS_EXE : TAROPTS_STUB_EXE);
+        run(program ? program : row["driver"] == "wine" ? TAROPTS_EXE : TAROPTS_STUB_EXE);
         return failures != 0;
     }
     if (row.count("file")) {
@@ -285,6 +278,6 @@ int main(int argc, char** argv) {
         _utimbuf times = {AGED, AGED};
         _utime(cfg.c_str(), &times);
     }
-    printf("%s %s\n", field("where", "-").c_str(), field("screen").c_str());
+    printf("%s %s\n", row["screen"].c_str(), row["where"].c_str());
     return 0;
 }

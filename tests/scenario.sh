@@ -14,7 +14,7 @@ release
 mkdir -p "$dir" "$dir.in"
 trap release EXIT
 "$@" "$driver" "$table" "$name" "$dir" prepare >"$dir.plan" || { cat "$dir.plan"; exit 1; }
-read -r where screen <<END
+read -r screen where <<END
 $(tr -d '\r' <"$dir.plan")
 END
 [ "$where" != full ] || mount -t tmpfs -o size=4k tmpfs "$dir" || exit 1
