@@ -3,13 +3,16 @@
 #include "settings/cfg_file.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #ifdef _WIN32
 #include <io.h>
 #else
 #include <unistd.h>
+#define O_BINARY 0
 #endif
 
 #include "settings/app_state.h"
@@ -22,8 +25,8 @@ static const char CFG_FILE_NAME[] = "tarro.cfg";
 // bytes, each with CR LF.
 static const int CFG_CONTENT_MAX = 2 * 48 + MAX_EXTRA_LINES * (254 + 2);
 
-// A fatal error leaves the file open for the end of the process to close;
-// keeping it here keeps it reachable until then.
+// A fatal error during the load leaves the file open for the end of the
+// process to close; keeping it here keeps it reachable until then.
 static FILE* open_cfg_file;
 
 // Set when the file is there but the load could not read it whole: the save
@@ -87,66 +90,68 @@ void load_cfg_file() {
     fatal_error("save_cfg_file", "Unable to write to file 'TARRO.CFG'!");
 }
 
-static int cut_file(FILE* file, long length) {
+static int cut_file(int file, long length) {
 #ifdef _WIN32
-    return _chsize(_fileno(file), length);
+    return _chsize(file, length);
 #else
-    return ftruncate(fileno(file), length);
+    return ftruncate(file, length);
 #endif
 }
 
-// Writes content over the file in place. The file first grows to the new
-// length with end-of-file marks, so that it still reads as the old one while
-// a full disk can stop the save; the content then goes into room the file
-// already has. False when something failed; a file that could not grow is
-// cut back to its old length.
-static bool write_over(FILE* file, const char* content, long length) {
+// Writes content over the file in place, so that a process ended between any
+// two of these calls leaves a file that loads as the old one or the new one.
+// The file first grows to the new length with end-of-file marks, so that it
+// still reads as the old one while a full disk can stop the save; the content
+// then goes into room the file already has. Each write is one call to the
+// system: a stream would not promise that (msvcrt's unbuffered stream writes
+// an odd last byte on its own). False when something failed; a file that
+// could not grow is cut back to its old length. content has room for a mark
+// after its length.
+static bool write_over(int file, char* content, long length) {
     static char marks[CFG_CONTENT_MAX];
     memset(marks, CFG_END_OF_FILE, sizeof marks);
-    if (setvbuf(file, nullptr, _IONBF, 0) != 0 || fseek(file, 0, SEEK_END) != 0)
-        return false;
-    long old_length = ftell(file);
+    long old_length = lseek(file, 0, SEEK_END);
     if (old_length < 0)
         return false;
     if (length > old_length) {
-        size_t growth = static_cast<size_t>(length - old_length);
-        if (fwrite(marks, 1, growth, file) != growth) {
+        long growth = length - old_length;
+        if (write(file, marks, growth) != growth) {
             cut_file(file, old_length);
             return false;
         }
     }
-    if (fseek(file, 0, SEEK_SET) != 0 ||
-        fwrite(content, 1, length, file) != static_cast<size_t>(length))
+    // Shorter content takes its end-of-file mark in the same write, so that
+    // no moment leaves it followed by the old file's tail.
+    content[length] = CFG_END_OF_FILE;
+    long count = length < old_length ? length + 1 : length;
+    if (lseek(file, 0, SEEK_SET) != 0 || write(file, content, count) != count)
         return false;
-    // Marked first, so that a file not cut short still ends here.
-    if (length < old_length && (fwrite(marks, 1, 1, file) != 1 || cut_file(file, length) != 0))
-        return false;
-    // fclose can report success although its own final flush failed, so the
-    // flush is checked on its own.
-    return fflush(file) == 0;
+    // The file already reads as the new one: the cut only tidies, and is
+    // refused while another program maps the file.
+    if (length < old_length)
+        cut_file(file, length);
+    return true;
 }
 
 void save_cfg_file() {
     // The whole file is formed before the old one is touched.
-    static char content[CFG_CONTENT_MAX];
-    int length = cfg_format_content(content, sizeof content);
+    static char content[CFG_CONTENT_MAX + 1];
+    int length = cfg_format_content(content, CFG_CONTENT_MAX);
     if (length < 0 || cfg_not_read_whole)
         unable_to_write();
 
     // Written in place, not replaced: the file keeps its attributes and any
     // other name it has, and Windows 95 cannot rename over a file.
     bool made = false;
-    open_cfg_file = fopen(CFG_FILE_NAME, "r+b");
-    if (open_cfg_file == nullptr && errno == ENOENT) {
-        open_cfg_file = fopen(CFG_FILE_NAME, "wb");
+    int file = open(CFG_FILE_NAME, O_RDWR | O_BINARY);
+    if (file < 0 && errno == ENOENT) {
+        file = open(CFG_FILE_NAME, O_RDWR | O_BINARY | O_CREAT | O_EXCL, S_IREAD | S_IWRITE);
         made = true;
     }
-    if (open_cfg_file == nullptr)
+    if (file < 0)
         unable_to_write();
-    bool written = write_over(open_cfg_file, content, length);
-    FILE* file = open_cfg_file;
-    open_cfg_file = nullptr;
-    if (fclose(file) != 0 || !written) {
+    bool written = write_over(file, content, length);
+    if (close(file) != 0 || !written) {
         // A file this save made is not left behind half-written.
         if (made)
             remove(CFG_FILE_NAME);

@@ -16,7 +16,7 @@
 static const char* const KEYS[] = {"file",   "where", "driver", "screen",   "modes",  "fail",
                                    "dialog", "game",  "video",  "selected", "checks", "host",
                                    "second", "do",    "box",    "exit",     "after",  "calls"};
-static const char* const HELD[] = {"held-none", "held-read", "held-write", "held-both"};
+static const char* const HELD[] = {"held-none", "held-read", "held-write", "held-both", "mapped"};
 static const time_t AGED = 981173106; // an old, exact time, so that any rewrite shows
 
 static std::map<std::string, std::string> row;
@@ -214,11 +214,16 @@ static void run(const std::string& program) {
     SetEnvironmentVariableA("TAROPTS_MODES", row["modes"].c_str());
     SetEnvironmentVariableA("TAROPTS_FAIL", row["fail"].c_str());
     SetEnvironmentVariableA("TAROPTS_LOG", log.c_str());
-    // Another program has the file open for reading and shares it as named.
-    DWORD share = std::find(HELD, std::end(HELD), where) - HELD;
-    HANDLE held = share == 4 ? INVALID_HANDLE_VALUE
-                             : CreateFileA(cfg.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
-                                           0, nullptr);
+    // Another program has the file open for reading and shares it as named,
+    // or shares both and maps a read-only view of it.
+    DWORD held_as = std::find(HELD, std::end(HELD), where) - HELD;
+    bool mapped = held_as == 4;
+    HANDLE held = held_as > 4 ? INVALID_HANDLE_VALUE
+                              : CreateFileA(cfg.c_str(), GENERIC_READ, mapped ? 3 : held_as,
+                                            nullptr, OPEN_EXISTING, 0, nullptr);
+    if (mapped)
+        MapViewOfFile(CreateFileMappingA(held, nullptr, PAGE_READONLY, 0, 0, nullptr),
+                      FILE_MAP_READ, 0, 0, 0);
     // Wine has been seen to refuse a start once on a loaded machine.
     HANDLE process = start(program);
     if (!process &&
