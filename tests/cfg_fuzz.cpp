@@ -1,10 +1,11 @@
 // Arbitrary bytes as tarro.cfg through the real loader and saver, under ASan
-// and UBSan, with a full disk, a file that cannot be read and a failed copy;
-// the checks say what must hold.
+// and UBSan, with a full disk, a file that cannot be read, a failed copy and a
+// process ended during a save; the checks say what must hold.
 #include <errno.h>
 #include <setjmp.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -19,12 +20,15 @@ static std::string message;
 static int failing_malloc; // counts down to the call that fails; 0: none
 static size_t disk_room;   // the size past which the file cannot grow; 0: no limit
 static int unreadable;     // 1: opening for reading fails, 2: reading ends in an error
+static int ending_call; // counts down to the save's call on the file before which it ends; 0: none
 static FILE* last_opened;
 
 extern "C" {
 void* __real_malloc(size_t size);
 FILE* __real_fopen(const char* path, const char* mode);
-size_t __real_fwrite(const void* data, size_t size, size_t count, FILE* file);
+ssize_t __real_write(int file, const void* data, size_t bytes);
+off_t __real_lseek(int file, off_t offset, int whence);
+int __real_ftruncate(int file, off_t length);
 int __real_ferror(FILE* file);
 
 void* __wrap_malloc(size_t size) {
@@ -35,15 +39,29 @@ FILE* __wrap_fopen(const char* path, const char* mode) {
         return errno = EACCES, nullptr;
     return last_opened = __real_fopen(path, mode);
 }
-size_t __wrap_fwrite(const void* data, size_t size, size_t count, FILE* file) {
-    // As on a full disk, what fits is written.
-    size_t at = ftell(file), bytes = size * count;
-    if (disk_room > 0 && at + bytes > disk_room)
-        bytes = std::max(at, disk_room) - at, errno = ENOSPC;
-    return __real_fwrite(data, 1, bytes, file) / size;
-}
 int __wrap_ferror(FILE* file) {
     return unreadable == 2 || __real_ferror(file);
+}
+
+// Before each write, seek and cut of the save the process can end: then the
+// file is closed, as by the end of a process, and nothing more of the save runs.
+static void reach(int file) {
+    if (ending_call > 0 && --ending_call == 0)
+        message = "ended", close(file), longjmp(app_state.fatal_jump, 1);
+}
+ssize_t __wrap_write(int file, const void* data, size_t bytes) {
+    reach(file);
+    // As on a full disk, what fits is written.
+    size_t at = __real_lseek(file, 0, SEEK_CUR);
+    if (disk_room > 0 && at + bytes > disk_room)
+        bytes = std::max(at, disk_room) - at, errno = ENOSPC;
+    return __real_write(file, data, bytes);
+}
+off_t __wrap_lseek(int file, off_t offset, int whence) {
+    return reach(file), __real_lseek(file, offset, whence);
+}
+int __wrap_ftruncate(int file, off_t length) {
+    return reach(file), __real_ftruncate(file, length);
 }
 }
 
@@ -79,6 +97,13 @@ static std::string run(void (*stage)(), const std::string& file = "") {
     return message;
 }
 
+// What a load makes of a file, as the bytes a save of it writes.
+static std::string state_of(const std::string& file) {
+    std::string messages = run(load_cfg_file, file);
+    messages += run(save_cfg_file);
+    return messages + cfg();
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
     std::string ended = run(load_cfg_file, input);
@@ -102,6 +127,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         unreadable = 0;
         check(!loaded || (run(save_cfg_file) == UNABLE_TO_WRITE && cfg() == input),
               "a file not read whole is written over");
+
+        // The process ends before the save's Nth write, seek or cut on the
+        // file, for every N; the new settings turn page flipping.
+        std::string old_state = state_of(input);
+        app_state.page_flipping = !app_state.page_flipping;
+        run(save_cfg_file);
+        std::string new_state = state_of(cfg());
+        for (int call = 1;; ++call) {
+            run(load_cfg_file, input);
+            app_state.page_flipping = !app_state.page_flipping;
+            ending_call = call;
+            if (run(save_cfg_file) != "ended")
+                break;
+            std::string left = state_of(cfg());
+            check(left == old_state || left == new_state,
+                  "a save cut short leaves a file that loads as neither the old nor the new one");
+        }
+        ending_call = 0;
     }
     if (kept > 0) {
         failing_malloc = 1 + static_cast<int>(size % kept);

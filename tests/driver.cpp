@@ -217,11 +217,11 @@ static void run(const std::string& program) {
     // Another program has the file open for reading and shares it as named,
     // or shares both and maps a read-only view of it.
     DWORD held_as = std::find(HELD, std::end(HELD), where) - HELD;
-    bool mapped = held_as == 4;
+    DWORD share = held_as == 4 ? FILE_SHARE_READ | FILE_SHARE_WRITE : held_as;
     HANDLE held = held_as > 4 ? INVALID_HANDLE_VALUE
-                              : CreateFileA(cfg.c_str(), GENERIC_READ, mapped ? 3 : held_as,
-                                            nullptr, OPEN_EXISTING, 0, nullptr);
-    if (mapped)
+                              : CreateFileA(cfg.c_str(), GENERIC_READ, share, nullptr,
+                                            OPEN_EXISTING, 0, nullptr);
+    if (held_as == 4)
         MapViewOfFile(CreateFileMappingA(held, nullptr, PAGE_READONLY, 0, 0, nullptr),
                       FILE_MAP_READ, 0, 0, 0);
     // Wine has been seen to refuse a start once on a loaded machine.
